@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/result.h"
+
+namespace meterstation {
+
+struct ReadResult {
+  bool ok = true;
+  std::string bytes;
+  std::string error;
+};
+
+// File work of the station. Every call opens its file, does its work and
+// closes it again; no file is held between calls.
+class Files {
+ public:
+  virtual ~Files() = default;
+
+  // Creates the file or replaces it whole with the given bytes. A failure
+  // leaves the old file as it was.
+  virtual Result replace(const std::string& path, const std::string& bytes) = 0;
+  // Appends the bytes, creating the file when missing. A failure appends
+  // nothing.
+  virtual Result append(const std::string& path, const std::string& bytes) = 0;
+  virtual ReadResult read(const std::string& path) = 0;
+  virtual bool exists(const std::string& path) = 0;
+  // Byte access to an existing file: writes the bytes from the given offset,
+  // leaving the rest of the file as it stands.
+  virtual Result writeAt(const std::string& path, std::uint64_t offset,
+                         const std::string& bytes) = 0;
+  // Cuts an existing file to the given size.
+  virtual Result truncate(const std::string& path, std::uint64_t size) = 0;
+};
+
+}  // namespace meterstation

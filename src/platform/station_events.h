@@ -1,0 +1,26 @@
+#pragma once
+
+namespace meterstation {
+
+// The events the platform raises into the station's window logic. The
+// names are those of the window's handlers.
+class StationEvents {
+ public:
+  virtual ~StationEvents() = default;
+
+  virtual void Form_Load() = 0;
+  // The window is closing by the operator's hand (not by the stop command).
+  virtual void Form_Unload() = 0;
+  virtual void Drive1_Change() = 0;
+  virtual void Dir1_Change() = 0;
+  virtual void Command1_Click() = 0;
+  virtual void Command2_Click() = 0;
+  virtual void Command3_Click() = 0;
+  virtual void Command4_Click() = 0;
+  virtual void Command5_Click() = 0;
+  virtual void Command6_Click() = 0;
+  virtual void MSComm1_OnComm() = 0;
+  virtual void Timer1_Timer() = 0;
+};
+
+}  // namespace meterstation
