@@ -62,6 +62,7 @@ class Form1 : public StationEvents {
   void choosePort(int port);
   void loadSupportFilesIfPresent();
   bool parseStage(ParsedReading& reading);
+  ParseOutcome scratchFileParse(const std::string& received);
   void rejectReading(const std::string& received);
   void accumulate(const ParsedReading& reading, const std::string& dateStamp,
                   const std::string& timeStamp);
@@ -73,7 +74,10 @@ class Form1 : public StationEvents {
   std::string pathOf(const std::string& name) const;
   bool replaceFile(const std::string& name, const std::string& bytes);
   bool appendLine(const std::string& name, const std::string& line);
+  void reportFileProblem(const std::string& name);
   void recoverTornDatabaseLine();
+  void flushWaitingLines();
+  bool createSupportFile(const std::string& name, const std::string& bytes);
 
   WindowControls& window_;
   SerialPort& serial_;
@@ -84,6 +88,7 @@ class Form1 : public StationEvents {
   StationState state_;
   AppendQueue pending_;
   bool ended_ = false;
+  bool supportFilesFailed_ = false;
   std::optional<std::string> intervalWarnedFor_;
   std::set<std::string> checkedDatabases_;
 };

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace meterstation {
+
+inline constexpr const char* kDefaultsFile = "quell.dat";
+inline constexpr const char* kMeterTableFile = "ct.dat";
+inline constexpr const char* kBillTemplateFile = "quell.txt";
+inline constexpr int kDefaultsValueCount = 16;
+inline constexpr int kMeterLines = 16;
+
+// Default contents written by "Init": 329, 1168 and 553 bytes.
+std::string defaultsFileText();
+std::string meterTableText();
+std::string billTemplateText();
+
+// The lines of a text file without their line ends (CR LF, CR or LF); a
+// last line without a line end counts when it is not empty.
+std::vector<std::string> fileLines(const std::string& bytes);
+
+// The values of "quell.dat" in file order, separated by spaces or line
+// ends, as far as they are numbers and no more than sixteen.
+struct DefaultsValues {
+  std::vector<double> values;
+  bool complete = false;  // all sixteen read
+};
+DefaultsValues parseDefaultsFile(const std::string& bytes);
+
+// One line of "ct.dat", read at its fixed columns.
+struct MeterEntry {
+  std::string label;
+  double ctSize = 0;
+  double multiplier = 0;
+  float volts = 0;
+  double lowLimit = 0;
+  double highLimit = 0;
+};
+MeterEntry parseMeterLine(const std::string& line);
+
+}  // namespace meterstation

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+
+namespace meterstation::testing {
+
+// Files in memory, with faults on demand for any named file and for whole
+// directories.
+class FakeFiles : public Files {
+ public:
+  enum class Fault { CannotOpen, CannotWrite };
+
+  std::map<std::string, std::string> files;
+  std::map<std::string, Fault> faults;
+  // Writes to this file succeed until it would grow past this many bytes;
+  // then they fail whole with "No space left on device".
+  std::map<std::string, std::uint64_t> diskFullAfter;
+  // Directories that are gone: every path below them fails.
+  std::set<std::string> missingDirs;
+  std::vector<std::string> operations;
+
+  Result replace(const std::string& path, const std::string& bytes) override {
+    operations.push_back("replace " + path);
+    if (auto failure = writeFailure(path, bytes.size(), 0)) return *failure;
+    files[path] = bytes;
+    return Result::success();
+  }
+  Result append(const std::string& path, const std::string& bytes) override {
+    operations.push_back("append " + path);
+    const std::uint64_t size = files.contains(path) ? files[path].size() : 0;
+    if (auto failure = writeFailure(path, bytes.size(), size)) return *failure;
+    files[path] += bytes;
+    return Result::success();
+  }
+  ReadResult read(const std::string& path) override {
+    operations.push_back("read " + path);
+    if (gone(path) || faultOf(path) == Fault::CannotOpen) {
+      return {false, {}, "No such file or directory"};
+    }
+    const auto it = files.find(path);
+    if (it == files.end()) return {false, {}, "No such file or directory"};
+    return {true, it->second, {}};
+  }
+  bool exists(const std::string& path) override {
+    return !gone(path) && files.contains(path);
+  }
+  Result writeAt(const std::string& path, std::uint64_t offset,
+                 const std::string& bytes) override {
+    operations.push_back("writeAt " + path);
+    if (!exists(path)) return Result::failure("No such file or directory");
+    if (auto failure = writeFailure(path, 0, 0)) return *failure;
+    std::string& file = files[path];
+    if (file.size() < offset + bytes.size()) file.resize(offset + bytes.size(), '\0');
+    file.replace(offset, bytes.size(), bytes);
+    return Result::success();
+  }
+  Result truncate(const std::string& path, std::uint64_t size) override {
+    operations.push_back("truncate " + path);
+    if (!exists(path)) return Result::failure("No such file or directory");
+    if (auto failure = writeFailure(path, 0, 0)) return *failure;
+    files[path].resize(size);
+    return Result::success();
+  }
+
+  std::string contents(const std::string& path) const {
+    const auto it = files.find(path);
+    return it == files.end() ? std::string() : it->second;
+  }
+
+ private:
+  bool gone(const std::string& path) const {
+    for (const std::string& dir : missingDirs) {
+      if (path.starts_with(dir)) return true;
+    }
+    return false;
+  }
+  std::optional<Fault> faultOf(const std::string& path) const {
+    const auto it = faults.find(path);
+    if (it == faults.end()) return std::nullopt;
+    return it->second;
+  }
+  std::optional<Result> writeFailure(const std::string& path, std::uint64_t adding,
+                                     std::uint64_t existing) const {
+    if (gone(path)) return Result::failure("No such file or directory");
+    if (const auto fault = faultOf(path)) {
+      return Result::failure(*fault == Fault::CannotOpen ? "Permission denied"
+                                                         : "Input/output error");
+    }
+    const auto full = diskFullAfter.find(path);
+    if (full != diskFullAfter.end() && existing + adding > full->second) {
+      return Result::failure("No space left on device");
+    }
+    return std::nullopt;
+  }
+};
+
+}  // namespace meterstation::testing

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <string>
+
+#include "fakes/fake_clock.h"
+#include "fakes/fake_files.h"
+#include "fakes/fake_serial_port.h"
+#include "fakes/fake_timer.h"
+#include "fakes/fake_window.h"
+#include "station/form1.h"
+
+namespace meterstation::testing {
+
+// A whole station over the fakes, wired as the program wires the real
+// adapters, with the moves an operator and a processor make.
+struct StationHarness {
+  FakeWindow window;
+  FakeSerialPort serial;
+  FakeTimer timer;
+  FakeClock clock;
+  FakeFiles files;
+  Form1 form{window, serial, timer, clock, files};
+
+  StationHarness() {
+    window.events = &form;
+    form.Form_Load();
+  }
+
+  std::string workFile(const std::string& name) const { return form.state().workDir + name; }
+
+  // The operator opens the directory and presses Com1.
+  void openPort(int port = 1) {
+    form.Dir1_Change();
+    switch (port) {
+      case 1: form.Command1_Click(); break;
+      case 2: form.Command2_Click(); break;
+      case 3: form.Command3_Click(); break;
+      default: form.Command4_Click(); break;
+    }
+  }
+
+  // Characters arrive; the notification restarts the countdown.
+  void arrive(const std::string& text) {
+    serial.received += text;
+    serial.event = CommEvent::Receive;
+    form.MSComm1_OnComm();
+  }
+
+  // The line falls quiet for the interval; returns whether a tick came.
+  bool quiet() {
+    if (!timer.advance(timer.intervalMs > 0 ? timer.intervalMs : 1)) return false;
+    form.Timer1_Timer();
+    return true;
+  }
+
+  // One burst and the silence after it.
+  bool burst(const std::string& text) {
+    arrive(text);
+    return quiet();
+  }
+
+  void synchronise() { burst("noise before the first quiet period\r\n"); }
+};
+
+// The processor's reading of a meter, 40 characters and CR LF.
+inline std::string readingOf(int meter, int value = 123, int last = 12345) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%02d,%03d,04567,12345,089,00012,00345,%05d\r\n", meter, value,
+                last);
+  return buf;
+}
+
+}  // namespace meterstation::testing
