@@ -1,0 +1,257 @@
+#include <gtest/gtest.h>
+
+#include "fakes/station_harness.h"
+
+namespace meterstation::testing {
+namespace {
+
+TEST(Form1Window, LoadsWithCountersAtZeroAndPortButtonsDisabledUntilADirectoryIsChosen) {
+  StationHarness s;
+  EXPECT_EQ(s.form.state().lineCount, 0);
+  EXPECT_EQ(s.form.state().tickCount, 0);
+  EXPECT_EQ(s.form.state().setsLeft, 0);
+  EXPECT_FALSE(s.window.enabled[ButtonId::Command1]);
+  s.form.Dir1_Change();
+  for (ButtonId b : {ButtonId::Command1, ButtonId::Command2, ButtonId::Command3,
+                     ButtonId::Command4}) {
+    EXPECT_TRUE(s.window.enabled[b]);
+  }
+}
+
+TEST(Form1Window, DriveChangeShowsThatDrivesDirectoryAndRaisesTheDirectoryChange) {
+  StationHarness s;
+  s.window.driveName = "E:\\";
+  s.window.driveDirs["E:\\"] = "E:\\meters\\qN03";
+  s.form.Drive1_Change();
+  EXPECT_EQ(s.window.dir, "E:\\meters\\qN03");
+  EXPECT_TRUE(s.window.enabled[ButtonId::Command2]);
+}
+
+struct WorkDirCase {
+  std::string dir;
+  char separator;
+  std::string workDir;
+  std::string marker;
+};
+
+class SelectWorkDirTest : public ::testing::TestWithParam<WorkDirCase> {};
+
+TEST_P(SelectWorkDirTest, TakesTheDirectoryAndItsMarker) {
+  StationHarness s;
+  s.window.dir = GetParam().dir;
+  s.window.separator = GetParam().separator;
+  s.form.SelectWorkDir();
+  EXPECT_EQ(s.form.state().workDir, GetParam().workDir);
+  EXPECT_EQ(s.window.texts[TextId::Text1], GetParam().marker);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Directories, SelectWorkDirTest,
+    ::testing::Values(WorkDirCase{"D:\\data\\qN07", '\\', "D:\\data\\qN07\\", "qN07"},
+                      WorkDirCase{"D:\\", '\\', "D:\\", "D:\\"},
+                      WorkDirCase{"D:\\ab", '\\', "D:\\ab\\", ":\\ab"},
+                      WorkDirCase{"/home/op/qN07", '/', "/home/op/qN07/", "qN07"},
+                      WorkDirCase{"/", '/', "/", "/"}));
+
+TEST(Form1Port, PortChoiceResetsTheLineAndOpensThePort) {
+  StationHarness s;
+  s.serial.open = true;
+  s.openPort(3);
+  EXPECT_EQ(s.serial.lineSettings, "300,N,8,1");
+  EXPECT_EQ(s.window.lamp, kLampRed);
+  EXPECT_EQ(s.window.captions[LabelId::Label1], "Please wait 3 minutes");
+  EXPECT_EQ(s.serial.opened, std::vector<int>{3});
+  EXPECT_TRUE(s.serial.open);
+  EXPECT_EQ(s.form.state().workDir, "D:\\data\\qN07\\");
+}
+
+TEST(Form1Port, FailedOpenIsReportedAndTheOperatorCanChooseAgain) {
+  StationHarness s;
+  s.serial.openFailure = "No such file or directory";
+  s.openPort(2);
+  EXPECT_TRUE(s.window.list2Has("cannot open COM2: No such file or directory"));
+  EXPECT_FALSE(s.serial.open);
+  s.serial.openFailure.reset();
+  s.form.Command1_Click();
+  EXPECT_TRUE(s.serial.open);
+  EXPECT_EQ(s.serial.opened, std::vector<int>{1});
+}
+
+TEST(Form1Port, FirstQuietPeriodOnlySynchronises) {
+  StationHarness s;
+  s.openPort();
+  ASSERT_TRUE(s.burst(readingOf(1)));
+  EXPECT_EQ(s.window.list1, std::vector<std::string>{"sync "});
+  EXPECT_EQ(s.window.lamp, kLampYellow);
+  EXPECT_EQ(s.form.state().tickCount, 1);
+  EXPECT_EQ(s.form.state().lineCount, 0);
+  EXPECT_TRUE(s.serial.received.empty());
+  EXPECT_FALSE(s.timer.enabled());
+}
+
+TEST(Form1Port, ChoosingAPortAgainKeepsTheSetAndNeverSynchronisesAgain) {
+  StationHarness s;
+  s.openPort();
+  s.synchronise();
+  s.burst(readingOf(1));
+  s.window.dir = "D:\\other\\qN09";
+  s.openPort(2);
+  s.burst(readingOf(2));
+  EXPECT_EQ(s.form.state().lineCount, 2);
+  EXPECT_EQ(s.window.list1.size(), 3U);
+  EXPECT_EQ(s.form.state().workDir, "D:\\other\\qN09\\");
+}
+
+TEST(Form1Port, EveryNotificationRestartsTheCountdownAndReloadsTheSetsLeft) {
+  StationHarness s;
+  s.openPort();
+  s.window.texts[TextId::Text3] = "2.5";
+  s.serial.event = CommEvent::Other;
+  s.form.MSComm1_OnComm();
+  EXPECT_EQ(s.form.state().setsLeft, 2.5);
+  EXPECT_EQ(s.timer.intervalMs, 2000);
+  EXPECT_TRUE(s.timer.enabled());
+  // A burst that keeps arriving never lets the countdown run out.
+  s.timer.advance(1500);
+  s.arrive("0");
+  EXPECT_FALSE(s.timer.advance(1999));
+  EXPECT_TRUE(s.timer.advance(1));
+}
+
+TEST(Form1Port, IntervalIsRoundedHalfToEven) {
+  StationHarness s;
+  s.window.texts[TextId::Text4] = "2000.5";
+  s.arrive("x");
+  EXPECT_EQ(s.timer.intervalMs, 2000);
+  s.window.texts[TextId::Text4] = " 1 5 0 1.5";
+  s.arrive("x");
+  EXPECT_EQ(s.timer.intervalMs, 1502);
+}
+
+TEST(Form1Port, IntervalOfZeroOrNoNumberNeverTicks) {
+  for (const char* text : {"", "0", "abc"}) {
+    StationHarness s;
+    s.openPort();
+    s.window.texts[TextId::Text4] = text;
+    EXPECT_FALSE(s.burst("x")) << text;
+    EXPECT_TRUE(s.window.list2.empty()) << text;
+  }
+}
+
+TEST(Form1Port, InvalidIntervalIsSaidOnceUntilItsTextChanges) {
+  StationHarness s;
+  s.openPort();
+  s.timer.intervalMs = 2000;
+  s.window.texts[TextId::Text4] = "-5";
+  EXPECT_FALSE(s.burst("x"));
+  EXPECT_FALSE(s.burst("y"));
+  EXPECT_EQ(s.window.list2, std::vector<std::string>{"invalid interval"});
+  s.window.texts[TextId::Text4] = "3e9";
+  EXPECT_FALSE(s.burst("z"));
+  EXPECT_EQ(s.window.list2.size(), 2U);
+  s.window.texts[TextId::Text4] = "2147483647";
+  s.arrive("a");
+  EXPECT_EQ(s.timer.intervalMs, 2147483647);
+  EXPECT_EQ(s.window.list2.size(), 2U);
+}
+
+struct CountByteCase {
+  std::string obs;
+  unsigned char count;
+};
+
+class StopCommandTest : public ::testing::TestWithParam<CountByteCase> {};
+
+TEST_P(StopCommandTest, SendsFourteenBytesWithTheRoundedCount) {
+  StationHarness s;
+  s.openPort();
+  s.window.texts[TextId::Text3] = GetParam().obs;
+  s.form.Command5_Click();
+  ASSERT_EQ(s.serial.sent.size(), 1U);
+  std::string expected = "AT TESSARO:";
+  expected += static_cast<char>(GetParam().count);
+  expected += "\r\n";
+  EXPECT_EQ(s.serial.sent[0], expected);
+  EXPECT_EQ(s.serial.sent[0].size(), 14U);
+  EXPECT_EQ(s.window.texts[TextId::Text3], "0");
+}
+
+INSTANTIATE_TEST_SUITE_P(ObsTexts, StopCommandTest,
+                         ::testing::Values(CountByteCase{"-4", 0}, CountByteCase{"300", 255},
+                                           CountByteCase{"2.5", 2}, CountByteCase{"3.5", 4},
+                                           CountByteCase{"letters", 0}, CountByteCase{"", 0},
+                                           CountByteCase{"1e999", 255}, CountByteCase{"7", 7}));
+
+TEST(Form1Port, EndNowWithSetsLeftSendsAndKeepsRunningUntilTheNextReading) {
+  StationHarness s;
+  s.openPort();
+  s.window.texts[TextId::Text3] = "3";
+  s.synchronise();
+  EXPECT_EQ(s.form.state().setsLeft, 3);
+  s.form.Command5_Click();
+  EXPECT_FALSE(s.window.ended);
+  EXPECT_EQ(s.serial.sent.back()[11], 3);
+  s.burst(readingOf(1));
+  EXPECT_TRUE(s.window.ended);
+  EXPECT_TRUE(s.form.ended());
+  ASSERT_EQ(s.serial.sent.size(), 2U);
+  EXPECT_EQ(s.serial.sent.back()[11], 0);
+  EXPECT_FALSE(s.serial.open);
+  EXPECT_EQ(s.window.list1.size(), 2U);
+}
+
+TEST(Form1Port, EndNowWithNoSetsLeftEndsAtOnceAndNothingRunsAfter) {
+  StationHarness s;
+  s.openPort();
+  s.form.Command5_Click();
+  EXPECT_TRUE(s.window.ended);
+  EXPECT_FALSE(s.serial.open);
+  EXPECT_FALSE(s.timer.enabled());
+  s.arrive(readingOf(1));
+  s.form.Timer1_Timer();
+  s.form.Command1_Click();
+  EXPECT_TRUE(s.window.list1.empty());
+  EXPECT_EQ(s.serial.opened.size(), 1U);
+  EXPECT_FALSE(s.timer.enabled());
+}
+
+TEST(Form1Port, EndNowWithoutAnOpenPortSaysSoAndStillEnds) {
+  StationHarness s;
+  s.window.texts[TextId::Text3] = "5";
+  s.form.Command5_Click();
+  EXPECT_TRUE(s.window.list2Has("port not open"));
+  EXPECT_TRUE(s.serial.sent.empty());
+  EXPECT_EQ(s.window.texts[TextId::Text3], "0");
+  EXPECT_TRUE(s.window.ended);
+}
+
+TEST(Form1Port, StopCommandThatCannotBeSentIsReported) {
+  StationHarness s;
+  s.openPort();
+  s.serial.outputFailure = "Input/output error";
+  s.form.Command5_Click();
+  EXPECT_TRUE(s.window.list2Has("stop command not sent: Input/output error"));
+  EXPECT_TRUE(s.window.ended);
+}
+
+TEST(Form1Port, LostPortIsReportedAndItsTextStillBecomesAReading) {
+  StationHarness s;
+  s.openPort();
+  s.synchronise();
+  s.serial.received = readingOf(4);
+  s.serial.open = false;
+  s.serial.event = CommEvent::PortLost;
+  s.serial.eventText = "Input/output error";
+  s.form.MSComm1_OnComm();
+  EXPECT_EQ(s.window.lamp, kLampRed);
+  EXPECT_TRUE(s.window.list2Has("lost COM1: Input/output error; trying again every 2 s"));
+  ASSERT_TRUE(s.quiet());
+  EXPECT_EQ(s.window.list1.back(), readingOf(4).substr(0, 40));
+  s.serial.open = true;
+  s.serial.event = CommEvent::PortBack;
+  s.form.MSComm1_OnComm();
+  EXPECT_TRUE(s.window.list2Has("COM1 is back"));
+}
+
+}  // namespace
+}  // namespace meterstation::testing
