@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include "fakes/station_harness.h"
+#include "output/support_files.h"
+
+namespace meterstation::testing {
+namespace {
+
+TEST(Form1Support, InitWhileSetsAreRequestedIsRefused) {
+  StationHarness s;
+  s.form.Command6_Click();
+  EXPECT_EQ(s.window.list2, std::vector<std::string>{"invalid operation"});
+  EXPECT_TRUE(s.files.files.empty());
+  EXPECT_EQ(s.form.state().workDir, "");
+}
+
+TEST(Form1Support, InitCreatesTheThreeFilesInTheShownDirectory) {
+  for (const char* obs : {"", "0", "-2"}) {
+    StationHarness s;
+    s.window.texts[TextId::Text3] = obs;
+    s.window.dir = "D:\\plant\\qN05";
+    s.files.files["D:\\plant\\qN05\\ct.dat"] = "old content";
+    s.form.Command6_Click();
+    EXPECT_EQ(s.window.list2, std::vector<std::string>{"files created"}) << obs;
+    EXPECT_EQ(s.window.texts[TextId::Text1], "qN05");
+    EXPECT_EQ(s.files.contents("D:\\plant\\qN05\\quell.dat"), defaultsFileText());
+    EXPECT_EQ(s.files.contents("D:\\plant\\qN05\\ct.dat"), meterTableText());
+    EXPECT_EQ(s.files.contents("D:\\plant\\qN05\\quell.txt"), billTemplateText());
+  }
+}
+
+TEST(Form1Support, InitInAnUnwritableDirectorySaysFilesNotCreated) {
+  StationHarness s;
+  s.window.texts[TextId::Text3] = "0";
+  s.files.missingDirs.insert("D:\\data\\qN07\\");
+  s.form.Command6_Click();
+  EXPECT_EQ(s.window.texts[TextId::Text2], "Problem creating file quell.txt");
+  EXPECT_EQ(s.window.list2, std::vector<std::string>{"files not created"});
+}
+
+TEST(Form1Support, InitWithOneFailureNamesIt) {
+  StationHarness s;
+  s.window.texts[TextId::Text3] = "0";
+  s.files.faults["D:\\data\\qN07\\ct.dat"] = FakeFiles::Fault::CannotOpen;
+  s.form.Command6_Click();
+  EXPECT_EQ(s.window.texts[TextId::Text2], "Problem creating file ct.dat");
+  EXPECT_EQ(s.window.list2, std::vector<std::string>{"files not created"});
+  EXPECT_TRUE(s.files.exists("D:\\data\\qN07\\quell.txt"));
+}
+
+class Form1Loaders : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    s.form.SelectWorkDir();
+    s.files.files[s.workFile("quell.dat")] = defaultsFileText();
+    s.files.files[s.workFile("ct.dat")] = meterTableText();
+    s.files.files[s.workFile("quell.txt")] = billTemplateText();
+  }
+  StationHarness s;
+};
+
+TEST_F(Form1Loaders, DefaultFilesLoad) {
+  s.form.LoadDefaultsFile();
+  s.form.LoadMeterTable();
+  s.form.LoadBillHeader();
+  const StationState& st = s.form.state();
+  EXPECT_EQ(st.defaultsValues, (std::array<double, 4>{12.75, 2516.447, 16.95, 1}));
+  EXPECT_EQ(st.defaultsValue5, 0);
+  EXPECT_EQ(st.dbInterval, -7);
+  EXPECT_EQ(st.dbCountdown, -7);
+  for (int m = 1; m <= 16; ++m) {
+    const auto k = static_cast<std::size_t>(m);
+    EXPECT_EQ(st.ctSize[k], 20);
+    EXPECT_EQ(st.multiplier[k], 1);
+    EXPECT_EQ(st.volts[k], 120);
+    EXPECT_EQ(st.lowTable[k], 0);
+    EXPECT_EQ(st.highTable[k], 999);
+  }
+  EXPECT_EQ(st.meterLabel[1], "  1 -" + std::string(20, ' '));
+  EXPECT_EQ(st.meterLabel[0], "");
+  EXPECT_EQ(st.highTable[17], 0);
+  EXPECT_EQ(st.ctLine, " 16 -                    ,0020,1.00,120,000,999                       .");
+  EXPECT_EQ(s.window.texts[TextId::Text2], "");
+}
+
+TEST_F(Form1Loaders, ShortMeterTableFillsWhatItHas) {
+  s.form.state().highTable[12] = 42;
+  const std::vector<std::string> lines = fileLines(meterTableText());
+  std::string ten;
+  for (int i = 0; i < 10; ++i) ten += lines[static_cast<std::size_t>(i)] + "\r\n";
+  s.files.files[s.workFile("ct.dat")] = ten;
+  s.form.LoadMeterTable();
+  EXPECT_EQ(s.form.state().highTable[10], 999);
+  EXPECT_EQ(s.form.state().highTable[12], 42);
+  EXPECT_EQ(s.window.texts[TextId::Text2], "Problem with file ct.dat");
+}
+
+TEST_F(Form1Loaders, DamagedDefaultsKeepWhatWasReadAndLeaveTheInterval) {
+  s.files.files[s.workFile("quell.dat")] = " 12.75\r\n 99\r\n oops\r\n";
+  s.form.state().dbInterval = 4;
+  s.form.LoadDefaultsFile();
+  EXPECT_EQ(s.form.state().defaultsValues[1], 99);
+  EXPECT_EQ(s.form.state().dbInterval, 4);
+  EXPECT_EQ(s.window.texts[TextId::Text2], "Problem with file quell.dat");
+}
+
+TEST_F(Form1Loaders, MissingFilesShowTheirMessages) {
+  s.files.files.clear();
+  s.form.LoadBillHeader();
+  EXPECT_EQ(s.window.texts[TextId::Text2], "Problem with file quell.txt");
+  s.form.LoadMeterTable();
+  EXPECT_EQ(s.window.texts[TextId::Text2], "Problem with file ct.dat");
+  s.form.LoadDefaultsFile();
+  EXPECT_EQ(s.window.texts[TextId::Text2], "Problem with file quell.dat");
+}
+
+TEST_F(Form1Loaders, PortChoiceLoadsWhatIsPresentAndSkipsWhatIsMissing) {
+  std::string defaults = defaultsFileText();
+  defaults[47 * 4 + 43] = '5';  // value 8 becomes 5: an interval of -5
+  s.files.files[s.workFile("quell.dat")] = defaults;
+  s.files.files.erase(s.workFile("ct.dat"));
+  s.openPort();
+  EXPECT_EQ(s.form.state().dbInterval, -5);
+  EXPECT_EQ(s.form.state().highTable[1], 0);
+  EXPECT_EQ(s.window.texts[TextId::Text2], "");
+  EXPECT_TRUE(s.window.list2.empty());
+
+  s.files.files[s.workFile("ct.dat")] = "garbage";
+  s.openPort();
+  EXPECT_EQ(s.window.texts[TextId::Text2], "Problem with file ct.dat");
+}
+
+}  // namespace
+}  // namespace meterstation::testing
