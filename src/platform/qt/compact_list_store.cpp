@@ -1,0 +1,69 @@
+#include "platform/qt/compact_list_store.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace meterstation {
+
+namespace {
+
+constexpr std::size_t kFirstChunkBytes = 4096;
+// Starts are 32 bits wide, so no shared chunk may be larger than this.
+constexpr std::size_t kLargestSharedChunk = std::numeric_limits<std::uint32_t>::max();
+
+}  // namespace
+
+CompactListStore::CompactListStore(std::size_t chunkBytes)
+    : maxChunkBytes_(std::clamp<std::size_t>(chunkBytes, 1, kLargestSharedChunk)) {}
+
+CompactListStore::Chunk& CompactListStore::chunkFor(std::size_t length) {
+  if (!chunks_.empty()) {
+    Chunk& last = chunks_.back();
+    if (last.capacity - last.used >= length) return last;
+  }
+  std::size_t capacity = chunks_.empty()
+                             ? std::min(kFirstChunkBytes, maxChunkBytes_)
+                             : std::min(chunks_.back().capacity * 2, maxChunkBytes_);
+  // An item longer than a chunk gets a chunk of its own; it starts at 0
+  // there, so its start still fits the 32 bits.
+  capacity = std::max(capacity, length);
+  Chunk chunk;
+  chunk.bytes = std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(capacity, 1));
+  chunk.capacity = capacity;
+  chunk.firstItem = starts_.size();
+  chunks_.push_back(std::move(chunk));
+  return chunks_.back();
+}
+
+void CompactListStore::append(std::string_view item) {
+  Chunk& chunk = chunkFor(item.size());
+  if (!item.empty()) std::memcpy(chunk.bytes.get() + chunk.used, item.data(), item.size());
+  starts_.push_back(static_cast<std::uint32_t>(chunk.used));
+  chunk.used += item.size();
+  textBytes_ += item.size();
+}
+
+std::size_t CompactListStore::chunkIndexOf(std::size_t item) const {
+  auto after = std::upper_bound(chunks_.begin(), chunks_.end(), item,
+                                [](std::size_t i, const Chunk& c) { return i < c.firstItem; });
+  return static_cast<std::size_t>(after - chunks_.begin()) - 1;
+}
+
+std::string_view CompactListStore::at(std::size_t index) const {
+  const std::size_t k = chunkIndexOf(index);
+  const Chunk& chunk = chunks_[k];
+  const std::size_t nextChunkFirst = k + 1 < chunks_.size() ? chunks_[k + 1].firstItem : size();
+  const std::size_t begin = starts_[index];
+  const std::size_t end = index + 1 < nextChunkFirst ? starts_[index + 1] : chunk.used;
+  return {chunk.bytes.get() + begin, end - begin};
+}
+
+std::size_t CompactListStore::memoryBytes() const {
+  std::size_t bytes = sizeof(*this) + chunks_.capacity() * sizeof(Chunk) +
+                      starts_.capacity() * sizeof(std::uint32_t);
+  for (const Chunk& chunk : chunks_) bytes += std::max<std::size_t>(chunk.capacity, 1);
+  return bytes;
+}
+
+}  // namespace meterstation

@@ -1,0 +1,119 @@
+#include "platform/qt/drive_list.h"
+
+#include <QDir>
+#include <QStorageInfo>
+
+#include <algorithm>
+
+namespace meterstation {
+
+namespace {
+
+#ifdef Q_OS_WIN
+constexpr Qt::CaseSensitivity kPathCase = Qt::CaseInsensitive;
+#else
+constexpr Qt::CaseSensitivity kPathCase = Qt::CaseSensitive;
+#endif
+
+bool fitsLatin1(const QString& text) {
+  return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
+}
+
+QStringList sortedUnique(QStringList roots) {
+  for (QString& root : roots) root = QDir::cleanPath(QDir::fromNativeSeparators(root));
+  roots.removeAll(QString());
+  std::sort(roots.begin(), roots.end(),
+            [](const QString& a, const QString& b) { return a.compare(b, kPathCase) < 0; });
+  roots.erase(std::unique(roots.begin(), roots.end(),
+                          [](const QString& a, const QString& b) {
+                            return a.compare(b, kPathCase) == 0;
+                          }),
+              roots.end());
+  return roots;
+}
+
+}  // namespace
+
+bool pathLiesUnder(const QString& path, const QString& root) {
+  if (root.isEmpty()) return false;
+  if (path.compare(root, kPathCase) == 0) return true;
+  // A root such as "/" or "C:/" already ends in the separator.
+  const QString prefix = root.endsWith('/') ? root : root + '/';
+  return path.startsWith(prefix, kPathCase);
+}
+
+DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
+  setDrives(mountedRoots());
+  selectDriveOf(QDir::currentPath());
+  connect(this, &QComboBox::activated, this, &DriveList::onActivated);
+}
+
+QStringList DriveList::mountedRoots() {
+  QStringList roots;
+  for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+    if (volume.isValid() && volume.isReady() && fitsLatin1(volume.rootPath())) {
+      roots << volume.rootPath();
+    }
+  }
+  // The system's root is always there to fall back on.
+  roots << QStorageInfo::root().rootPath();
+  return sortedUnique(roots);
+}
+
+QString DriveList::drive() const { return currentData().toString(); }
+
+QStringList DriveList::drives() const {
+  QStringList roots;
+  for (int i = 0; i < count(); ++i) roots << itemData(i).toString();
+  return roots;
+}
+
+void DriveList::setDrives(const QStringList& roots) {
+  const QString keep = chosen_;
+  clear();
+  for (const QString& root : sortedUnique(roots)) {
+    addItem(QDir::toNativeSeparators(root), root);
+  }
+  const int index = findData(keep);
+  setCurrentIndex(index >= 0 ? index : (count() > 0 ? 0 : -1));
+  chosen_ = drive();
+}
+
+void DriveList::refresh() { setDrives(mountedRoots()); }
+
+QString DriveList::driveOf(const QString& path) const {
+  const QString clean = QDir::cleanPath(QDir::fromNativeSeparators(path));
+  QString best;
+  for (const QString& root : drives()) {
+    if (pathLiesUnder(clean, root) && root.size() > best.size()) best = root;
+  }
+  return best;
+}
+
+bool DriveList::isDrive(const QString& path) const {
+  const QString clean = QDir::cleanPath(QDir::fromNativeSeparators(path));
+  const QStringList roots = drives();
+  return std::any_of(roots.cbegin(), roots.cend(), [&](const QString& root) {
+    return clean.compare(root, kPathCase) == 0;
+  });
+}
+
+void DriveList::selectDriveOf(const QString& path) {
+  const int index = findData(driveOf(path));
+  if (index >= 0) setCurrentIndex(index);
+  chosen_ = drive();
+}
+
+void DriveList::showPopup() {
+  refresh();
+  QComboBox::showPopup();
+}
+
+void DriveList::onActivated(int) {
+  // Choosing the entry already chosen is no change.
+  if (drive() == chosen_) return;
+  chosen_ = drive();
+  emit driveChosen();
+}
+
+}  // namespace meterstation

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "platform/station_events.h"
+#include "platform/window_controls.h"
+
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace meterstation {
+
+class DirList;
+class DriveList;
+class StationListView;
+
+// The station's one window. Every control carries its control name as its
+// objectName. Events reach the station only once bind() has been called
+// and stop for good at endProgram().
+class QtWindow : public QWidget, public WindowControls {
+  Q_OBJECT
+
+ public:
+  explicit QtWindow(QWidget* parent = nullptr);
+
+  void bind(StationEvents& events);
+
+  // WindowControls::setEnabled would hide the widget's own.
+  using QWidget::setEnabled;
+
+  void addItem(ListId list, const std::string& item) override;
+  std::string text(TextId box) const override;
+  void setText(TextId box, const std::string& text) override;
+  void setCaption(LabelId label, const std::string& caption) override;
+  void setLampColour(std::uint32_t colour) override;
+  int checkValue(CheckId box) const override;
+  void setEnabled(ButtonId button, bool enabled) override;
+  std::string drive() const override;
+  std::string dirPath() const override;
+  void setDirPath(const std::string& path) override;
+  char pathSeparator() const override;
+  void beep() override;
+  void endProgram() override;
+
+  StationListView* list(ListId id) const;
+  QLineEdit* textBox(TextId id) const;
+  QLabel* label(LabelId id) const;
+  QCheckBox* checkBox(CheckId id) const;
+  QPushButton* button(ButtonId id) const;
+  QFrame* lamp() const { return lamp_; }
+  DriveList* driveList() const { return drive_; }
+  DirList* dirList() const { return dir_; }
+  bool ended() const { return ended_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildControls();
+  void connectControls();
+  void dispatch(void (StationEvents::*handler)());
+  void directoryShown(const QString& path);
+  // Where Dir1 goes for a drive, best first.
+  QStringList directoriesOfDrive(const QString& drive) const;
+
+  StationEvents* events_ = nullptr;
+  bool ended_ = false;
+
+  std::array<StationListView*, 2> lists_{};
+  std::array<QLineEdit*, 4> textBoxes_{};
+  std::array<QLabel*, 3> labels_{};
+  std::array<QCheckBox*, 2> checkBoxes_{};
+  std::array<QPushButton*, 6> buttons_{};
+  QFrame* lamp_ = nullptr;
+  DriveList* drive_ = nullptr;
+  DirList* dir_ = nullptr;
+  // The directory last shown on each drive in this run.
+  QMap<QString, QString> lastDirOnDrive_;
+};
+
+}  // namespace meterstation

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/qt/durable_files.h"
+#include "platform/qt/local_clock.h"
+#include "platform/qt/qt_serial_port.h"
+#include "platform/qt/qt_timer.h"
+#include "platform/qt/qt_window.h"
+#include "platform/qt/station_list_view.h"
+#include "station/form1.h"
+
+namespace meterstation::e2e {
+
+// Runs the event loop until the condition holds or the time is up.
+inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!condition()) {
+    if (clock.elapsed() > timeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(5);
+  }
+  return true;
+}
+
+// The real station, wired as the program wires it.
+struct StationUnderTest {
+  QtWindow window;
+  QtSerialPort serial;
+  QtTimer timer;
+  LocalClock clock;
+  DurableFiles files;
+  Form1 form{window, serial, timer, clock, files};
+
+  StationUnderTest() {
+    window.bind(form);
+    serial.bind(form);
+    timer.bind(form);
+    form.Form_Load();
+    window.show();
+  }
+
+  std::vector<std::string> items(ListId id) const {
+    std::vector<std::string> out;
+    const StationListView* view = window.list(id);
+    for (std::size_t i = 0; i < view->count(); ++i) out.push_back(view->item(i));
+    return out;
+  }
+  bool list2Has(const std::string& prefix) const {
+    for (const std::string& item : items(ListId::List2)) {
+      if (item.rfind(prefix, 0) == 0) return true;
+    }
+    return false;
+  }
+};
+
+// processor-sim on its own pseudo-terminal, published as a symlink.
+struct Simulator {
+  QProcess process;
+  QString link;
+  QString log;
+
+  bool start(const QString& dir, const QStringList& options) {
+    link = dir + "/com1";
+    log = dir + "/sim.log";
+    QStringList args = {"--link", link, "--log", log};
+    args += options;
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.start(QStringLiteral(PROCESSOR_SIM_PATH), args);
+    if (!process.waitForStarted(5000)) return false;
+    return waitUntil([&] { return QFile::exists(link); }, 5000);
+  }
+  ~Simulator() {
+    if (process.state() != QProcess::NotRunning) {
+      process.terminate();
+      if (!process.waitForFinished(3000)) process.kill();
+      process.waitForFinished(1000);
+    }
+  }
+
+  // The texts of the bursts of one kind, in the order they were sent, with
+  // the log's escapes undone.
+  std::vector<std::string> sent(const std::string& kind) const;
+};
+
+std::string readFile(const QString& path);
+
+}  // namespace meterstation::e2e

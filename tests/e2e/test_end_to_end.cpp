@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <regex>
+
+#include "e2e/station_under_test.h"
+#include "output/support_files.h"
+#include "platform/qt/dir_list.h"
+
+namespace meterstation::e2e {
+namespace {
+
+constexpr int kSetTimeoutMs = 60000;
+
+// Each test runs the real station in a directory of its own, against
+// processor-sim on a pseudo-terminal, driven as an operator drives it.
+class EndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(tmp.isValid());
+    root = tmp.path();
+    data = root + "/qN42";
+    ASSERT_TRUE(QDir().mkpath(data));
+    previousDir = QDir::currentPath();
+    // The directory list starts where the program was started.
+    QDir::setCurrent(root);
+  }
+  void TearDown() override {
+    station.reset();
+    QDir::setCurrent(previousDir);
+    qunsetenv("METERSTATION_COM1");
+  }
+
+  void startSimulator(const QStringList& options) {
+    ASSERT_TRUE(sim.start(root, options)) << "processor-sim did not start";
+    qputenv("METERSTATION_COM1", sim.link.toLocal8Bit());
+  }
+
+  // Opens the data directory from the keyboard, types the interval and the
+  // number of sets, and presses Com1.
+  void operate(const QString& obs, const QString& interval) {
+    station = std::make_unique<StationUnderTest>();
+    QtWindow& w = station->window;
+    DirList* dir = w.dirList();
+    dir->setFocus();
+    QTest::keyClick(dir, Qt::Key_End);
+    QTest::keyClick(dir, Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([&] { return w.dirPath() == data.toStdString(); }, 2000))
+        << "Dir1 shows " << w.dirPath();
+    ASSERT_TRUE(w.button(ButtonId::Command1)->isEnabled());
+    typeInto(w.textBox(TextId::Text4), interval);
+    typeInto(w.textBox(TextId::Text3), obs);
+    QTest::mouseClick(w.button(ButtonId::Command1), Qt::LeftButton);
+  }
+
+  static void typeInto(QLineEdit* box, const QString& text) {
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClick(box, Qt::Key_Delete);
+    QTest::keyClicks(box, text);
+  }
+
+  std::string file(const char* name) const { return readFile(data + "/" + name); }
+
+  // The line the database must hold for these readings, with the clock
+  // digits masked.
+  static std::string expectedLine(const std::vector<std::string>& readings) {
+    std::string line = "qN42##############";
+    for (const std::string& r : readings) line += "," + r.substr(0, 40);
+    return line + "  \r\n";
+  }
+  static std::string masked(std::string line) {
+    if (line.size() >= 18) line.replace(4, 14, std::string(14, '#'));
+    return line;
+  }
+
+  QTemporaryDir tmp;
+  QString root;
+  QString data;
+  QString previousDir;
+  Simulator sim;
+  std::unique_ptr<StationUnderTest> station;
+};
+
+TEST_F(EndToEnd, TwoSetsGiveExactFilesAndTheStopCommandEndsTheRun) {
+  startSimulator({"--fast", "--silence", "400", "--sets", "2", "--seed", "11"});
+  operate("2", "150");
+  ASSERT_TRUE(waitUntil([&] { return station->form.ended(); }, 2 * kSetTimeoutMs))
+      << "sets completed: " << station->form.state().obsCount;
+  EXPECT_TRUE(station->window.ended());
+  EXPECT_FALSE(station->window.isVisible());
+
+  ASSERT_TRUE(sim.process.waitForFinished(10000));
+  EXPECT_EQ(sim.process.exitCode(), 0);
+  const QString out = QString::fromLatin1(sim.process.readAllStandardOutput());
+  EXPECT_TRUE(out.contains("count 0")) << out.toStdString();
+
+  const std::vector<std::string> readings = sim.sent("reading");
+  ASSERT_EQ(readings.size(), 32U);
+  const std::vector<std::string> first(readings.begin(), readings.begin() + 16);
+  const std::vector<std::string> second(readings.begin() + 16, readings.end());
+
+  const std::string db = file("qn.db1");
+  ASSERT_EQ(db.size(), 2 * 678U);
+  EXPECT_EQ(masked(db.substr(0, 678)), expectedLine(first));
+  EXPECT_EQ(masked(db.substr(678)), expectedLine(second));
+  EXPECT_TRUE(std::regex_match(db.substr(4, 14), std::regex("20[0-9]{12}")));
+
+  std::string ct;
+  for (const std::string& r : second) ct += r.substr(0, 18) + "\r\n";
+  EXPECT_EQ(file("ct.tsr"), ct + "\r\n");
+  std::string usage;
+  for (const std::string& r : readings) usage += r.substr(0, 18) + "\r\n";
+  EXPECT_EQ(file("usage.tsr"), usage);
+  const std::string times = file("quell2.tsr");
+  EXPECT_TRUE(std::regex_match(
+      times, std::regex("([0-2][0-9]:[0-5][0-9]:[0-5][0-9] [01][0-9]-[0-3][0-9]-20[0-9]{2}\r\n){16}\r\n")))
+      << times;
+  EXPECT_EQ(station->items(ListId::List1).front(), "sync ");
+  EXPECT_EQ(station->items(ListId::List1).size(), 33U);
+}
+
+TEST_F(EndToEnd, EndNowSendsTheCountAndTheStationKeepsRunning) {
+  startSimulator({"--fast", "--silence", "400", "--seed", "3"});
+  operate("5", "150");
+  ASSERT_TRUE(waitUntil([&] { return station->form.state().lineCount >= 2; }, kSetTimeoutMs));
+  QTest::mouseClick(station->window.button(ButtonId::Command5), Qt::LeftButton);
+  ASSERT_TRUE(sim.process.waitForFinished(10000));
+  EXPECT_EQ(sim.process.exitCode(), 0);
+  const QString out = QString::fromLatin1(sim.process.readAllStandardOutput());
+  EXPECT_TRUE(out.contains("count 5")) << out.toStdString();
+  EXPECT_FALSE(station->form.ended());
+  EXPECT_EQ(station->window.textBox(TextId::Text3)->text(), "0");
+}
+
+TEST_F(EndToEnd, HangUpInTheMiddleOfASetIsReportedAndTheSetCompletes) {
+  startSimulator({"--fast", "--silence", "400", "--sets", "1", "--seed", "5", "--hangup-every",
+                  "6", "--hangup-ms", "2500"});
+  operate("1", "150");
+  ASSERT_TRUE(waitUntil([&] { return station->form.ended(); }, 2 * kSetTimeoutMs))
+      << "readings: " << station->form.state().lineCount;
+  EXPECT_TRUE(station->list2Has("lost COM1: "));
+  EXPECT_TRUE(station->list2Has("COM1 is back"));
+  const std::vector<std::string> readings = sim.sent("reading");
+  ASSERT_EQ(readings.size(), 16U);
+  EXPECT_EQ(masked(file("qn.db1")), expectedLine(readings));
+}
+
+TEST_F(EndToEnd, GarbageIsRejectedAndTheSetCompletesFromTheNextGoodReadings) {
+  startSimulator({"--fast", "--silence", "400", "--sets", "1", "--seed", "9", "--garbage-every",
+                  "5"});
+  operate("1", "150");
+  ASSERT_TRUE(waitUntil([&] { return station->form.ended(); }, 2 * kSetTimeoutMs));
+  const std::vector<std::string> garbage = sim.sent("garbage");
+  ASSERT_FALSE(garbage.empty());
+  std::size_t rejected = 0;
+  for (const std::string& item : station->items(ListId::List2)) {
+    if (item.rfind("bad reading: ", 0) == 0) ++rejected;
+  }
+  EXPECT_EQ(rejected, garbage.size());
+  EXPECT_EQ(fileLines(file("rejects.txt")).size(), garbage.size());
+  const std::vector<std::string> readings = sim.sent("reading");
+  ASSERT_EQ(readings.size(), 16U);
+  EXPECT_EQ(masked(file("qn.db1")), expectedLine(readings));
+}
+
+}  // namespace
+}  // namespace meterstation::e2e
