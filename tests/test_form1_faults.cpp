@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fakes/station_harness.h"
 #include "output/support_files.h"
 
@@ -134,6 +136,38 @@ TEST_F(Form1Faults, EndingFlushesWhatCanBeWritten) {
   s.files.faults.clear();
   s.form.Form_Unload();
   EXPECT_EQ(valuesInDatabase(), (std::vector<int>{12}));
+}
+
+TEST_F(Form1Faults, LinesStillWaitingAtTheEndAreKeptInTheRecoveryDirectory) {
+  s.files.missingDirs.insert(s.form.state().workDir);
+  set(21);
+  set(22);
+  s.burst("bad\r\n");
+  s.form.Form_Unload();
+  const std::string kept = "R:\\recovery\\recovered-20261208-061916-qn.db1";
+  const std::vector<std::string> lines = fileLines(s.files.contents(kept));
+  ASSERT_EQ(lines.size(), 2U);
+  EXPECT_EQ(lines[0].substr(22, 3), "021");
+  EXPECT_EQ(lines[1].substr(22, 3), "022");
+  EXPECT_EQ(s.files.contents("R:\\recovery\\recovered-20261208-061916-rejects.txt"),
+            "bad<CR><LF>\r\n");
+  const std::string message = "2 lines that could not be written to qn.db1 are kept in " + kept;
+  EXPECT_TRUE(s.window.list2Has(message));
+  EXPECT_NE(std::find(s.host.errors.begin(), s.host.errors.end(), "meterstation: " + message),
+            s.host.errors.end());
+  EXPECT_TRUE(s.form.ended());
+}
+
+TEST_F(Form1Faults, WithNowhereToKeepThemTheLinesGoToStandardError) {
+  s.files.missingDirs.insert(s.form.state().workDir);
+  s.files.missingDirs.insert(s.host.recoveryDir);
+  set(31);
+  s.form.state().setsLeft = 0;
+  s.form.Command5_Click();
+  EXPECT_TRUE(s.window.ended);
+  ASSERT_EQ(s.host.errors.size(), 4U);  // qn.db1 and usage.tsr, each a heading and its line
+  EXPECT_EQ(s.host.errors[1].size(), 676U);
+  EXPECT_EQ(s.host.errors[1].substr(22, 3), "031");
 }
 
 }  // namespace

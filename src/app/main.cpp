@@ -5,6 +5,7 @@
 
 #include "platform/qt/durable_files.h"
 #include "platform/qt/local_clock.h"
+#include "platform/qt/qt_host.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/qt_timer.h"
 #include "platform/qt/qt_window.h"
@@ -27,7 +28,8 @@ int main(int argc, char** argv) {
   meterstation::QtTimer timer;
   meterstation::LocalClock clock;
   meterstation::DurableFiles files;
-  meterstation::Form1 form(window, serial, timer, clock, files);
+  meterstation::QtHost host;
+  meterstation::Form1 form(window, serial, timer, clock, files, host);
   window.bind(form);
   serial.bind(form);
   timer.bind(form);

@@ -5,8 +5,13 @@
 namespace meterstation {
 
 Form1::Form1(WindowControls& window, SerialPort& serial, Timer& timer, Clock& clock,
-             Files& files)
-    : window_(window), serial_(serial), timer_(timer), clock_(clock), files_(files) {}
+             Files& files, Host& host)
+    : window_(window),
+      serial_(serial),
+      timer_(timer),
+      clock_(clock),
+      files_(files),
+      host_(host) {}
 
 void Form1::Form_Load() {
   state_.lineCount = 0;
@@ -20,10 +25,15 @@ void Form1::Form_Load() {
 
 void Form1::Form_Unload() {
   if (ended_) return;
-  ended_ = true;
+  endStation();
+}
+
+void Form1::endStation() {
   timer_.setEnabled(false);
   if (serial_.portOpen()) serial_.setPortOpen(false);
   flushWaitingLines();
+  keepWaitingLines();
+  ended_ = true;
 }
 
 void Form1::Drive1_Change() {

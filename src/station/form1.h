@@ -7,6 +7,7 @@
 #include "output/append_queue.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/host.h"
 #include "platform/serial_port.h"
 #include "platform/station_events.h"
 #include "platform/timer.h"
@@ -22,7 +23,7 @@ namespace meterstation {
 class Form1 : public StationEvents {
  public:
   Form1(WindowControls& window, SerialPort& serial, Timer& timer, Clock& clock,
-        Files& files);
+        Files& files, Host& host);
 
   // Handlers.
   void Form_Load() override;
@@ -77,6 +78,8 @@ class Form1 : public StationEvents {
   void reportFileProblem(const std::string& name);
   void recoverTornDatabaseLine();
   void flushWaitingLines();
+  void keepWaitingLines();
+  void endStation();
   bool createSupportFile(const std::string& name, const std::string& bytes);
 
   WindowControls& window_;
@@ -84,6 +87,7 @@ class Form1 : public StationEvents {
   Timer& timer_;
   Clock& clock_;
   Files& files_;
+  Host& host_;
 
   StationState state_;
   AppendQueue pending_;

@@ -1,5 +1,6 @@
 #include "output/set_files.h"
 #include "output/support_files.h"
+#include "reading/set_accumulation.h"
 #include "station/form1.h"
 #include "text/text_util.h"
 
@@ -76,6 +77,33 @@ void Form1::flushWaitingLines() {
   for (const std::string& name : names) {
     const AppendQueue::Outcome outcome = pending_.retry(files_, name, pathOf(name));
     if (outcome.waiting > 0) window_.addItem(ListId::List2, waitingMessage(outcome.waiting, name));
+  }
+}
+
+void Form1::keepWaitingLines() {
+  if (pending_.totalWaiting() == 0) return;
+  // Lines that never reached their files go where the user can find them;
+  // as a last resort, to standard error.
+  const std::string dir = host_.recoveryDirectory();
+  const std::string stamp = makeDateStamp(clock_.dateText()).substr(4) + "-" +
+                            makeTimeStamp(clock_.timeText());
+  for (const auto& [name, lines] : pending_.lines()) {
+    std::string bytes;
+    for (const std::string& line : lines) bytes += line;
+    const std::string path = dir + window_.pathSeparator() + "recovered-" + stamp + "-" + name;
+    const std::string count = std::to_string(lines.size());
+    if (!dir.empty() && files_.append(path, bytes)) {
+      const std::string message =
+          count + " lines that could not be written to " + name + " are kept in " + path;
+      window_.addItem(ListId::List2, message);
+      host_.printError("meterstation: " + message);
+    } else {
+      host_.printError("meterstation: " + count + " lines could not be written to " + name +
+                       " nor kept; here they are:");
+      for (const std::string& line : lines) {
+        host_.printError(line.ends_with("\r\n") ? line.substr(0, line.size() - 2) : line);
+      }
+    }
   }
 }
 

@@ -104,10 +104,7 @@ void Form1::Command5_Click() {
   }
   window_.setText(TextId::Text3, "0");
   if (state_.setsLeft < 1) {
-    timer_.setEnabled(false);
-    if (serial_.portOpen()) serial_.setPortOpen(false);
-    flushWaitingLines();
-    ended_ = true;
+    endStation();
     window_.endProgram();
   }
 }

@@ -14,6 +14,7 @@
 
 #include "platform/qt/durable_files.h"
 #include "platform/qt/local_clock.h"
+#include "platform/qt/qt_host.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/qt_timer.h"
 #include "platform/qt/qt_window.h"
@@ -41,7 +42,8 @@ struct StationUnderTest {
   QtTimer timer;
   LocalClock clock;
   DurableFiles files;
-  Form1 form{window, serial, timer, clock, files};
+  QtHost host;
+  Form1 form{window, serial, timer, clock, files, host};
 
   StationUnderTest() {
     window.bind(form);

@@ -4,6 +4,7 @@
 
 #include "fakes/fake_clock.h"
 #include "fakes/fake_files.h"
+#include "fakes/fake_host.h"
 #include "fakes/fake_serial_port.h"
 #include "fakes/fake_timer.h"
 #include "fakes/fake_window.h"
@@ -19,7 +20,8 @@ struct StationHarness {
   FakeTimer timer;
   FakeClock clock;
   FakeFiles files;
-  Form1 form{window, serial, timer, clock, files};
+  FakeHost host;
+  Form1 form{window, serial, timer, clock, files, host};
 
   StationHarness() {
     window.events = &form;
