@@ -1,0 +1,298 @@
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/qt/line_settings.h"
+#include "platform/qt/qt_serial_port.h"
+
+namespace meterstation {
+namespace {
+
+bool waitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.hasExpired(timeoutMs)) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(2);
+  }
+  return true;
+}
+
+void runEventsFor(int ms) {
+  waitFor([] { return false; }, ms);
+}
+
+// Records what each notification reported, as the station would read it.
+class CommLog : public StationEvents {
+ public:
+  explicit CommLog(SerialPort& port) : port_(port) {}
+  int count(CommEvent kind) const { return static_cast<int>(std::count(kinds.begin(), kinds.end(), kind)); }
+
+  void MSComm1_OnComm() override {
+    kinds.push_back(port_.commEvent());
+    texts.push_back(port_.commEventText());
+  }
+  void Form_Load() override {}
+  void Form_Unload() override {}
+  void Drive1_Change() override {}
+  void Dir1_Change() override {}
+  void Command1_Click() override {}
+  void Command2_Click() override {}
+  void Command3_Click() override {}
+  void Command4_Click() override {}
+  void Command5_Click() override {}
+  void Command6_Click() override {}
+  void Timer1_Timer() override {}
+
+  std::vector<CommEvent> kinds;
+  std::vector<std::string> texts;
+
+ private:
+  SerialPort& port_;
+};
+
+// The processor's end of the line.
+class PseudoTerminal {
+ public:
+  PseudoTerminal() : master_(::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK)) {
+    if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0) {
+      slave_ = ::ptsname(master_);
+    }
+  }
+  ~PseudoTerminal() { hangUp(); }
+  PseudoTerminal(const PseudoTerminal&) = delete;
+  PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+
+  const std::string& slave() const { return slave_; }
+  void hangUp() {
+    if (master_ >= 0) ::close(master_);
+    master_ = -1;
+  }
+
+  bool send(const std::string& bytes) {
+    std::size_t done = 0;
+    return waitFor([&] {
+      const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+      if (n > 0) done += static_cast<std::size_t>(n);
+      return done == bytes.size() || (n < 0 && errno != EAGAIN);
+    }) && done == bytes.size();
+  }
+
+  std::string receive(std::size_t count) {
+    std::string got;
+    waitFor([&] {
+      char buffer[256];
+      const ssize_t n = ::read(master_, buffer, sizeof buffer);
+      if (n > 0) got.append(buffer, static_cast<std::size_t>(n));
+      return got.size() >= count;
+    });
+    return got;
+  }
+
+ private:
+  int master_;
+  std::string slave_;
+};
+
+// Port 1 is a symbolic link that the test points at a pseudo-terminal, as
+// an operator would point METERSTATION_COM1 at a USB adapter.
+class QtSerialPortTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/meterstation-serial-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    link_ = dir_ + "/ttyStation";
+    ::setenv("METERSTATION_COM1", link_.c_str(), 1);
+    port.bind(log);
+    port.setCommPort(1);
+  }
+  void TearDown() override {
+    port.setPortOpen(false);
+    ::unsetenv("METERSTATION_COM1");
+    ::unlink(link_.c_str());
+    ::rmdir(dir_.c_str());
+  }
+  void pointAt(const PseudoTerminal& line) {
+    ASSERT_FALSE(line.slave().empty());
+    const std::string fresh = link_ + ".new";
+    ASSERT_EQ(::symlink(line.slave().c_str(), fresh.c_str()), 0);
+    ASSERT_EQ(::rename(fresh.c_str(), link_.c_str()), 0);
+  }
+  void openOn(const PseudoTerminal& line) {
+    pointAt(line);
+    const Result opened = port.setPortOpen(true);
+    ASSERT_TRUE(opened.ok) << opened.error;
+    ASSERT_TRUE(port.portOpen());
+  }
+  // Waits for one more notification than seen so far.
+  bool nextNotification() {
+    const std::size_t seen = log.kinds.size();
+    return waitFor([&] { return log.kinds.size() > seen; });
+  }
+
+  std::string dir_;
+  std::string link_;
+  QtSerialPort port;
+  CommLog log{port};
+};
+
+TEST_F(QtSerialPortTest, EveryArrivalNotifiesAndInputReturnsAllOfItOnce) {
+  PseudoTerminal line;
+  openOn(line);
+
+  ASSERT_TRUE(line.send("DATA 1\r\n"));
+  ASSERT_TRUE(nextNotification());
+  EXPECT_EQ(log.kinds.back(), CommEvent::Receive);
+  EXPECT_EQ(port.input(), "DATA 1\r\n");
+  EXPECT_EQ(port.input(), "");
+
+  // A burst that reaches the station in several pieces, each with its own
+  // notification, is returned whole by the next read, odd bytes included.
+  const std::string pieces[] = {"12.5 ", std::string("\0\xff", 2), " 7\r", "\n"};
+  std::string burst;
+  for (const std::string& piece : pieces) {
+    ASSERT_TRUE(line.send(piece));
+    ASSERT_TRUE(nextNotification());
+    burst += piece;
+  }
+  EXPECT_EQ(port.input(), burst);
+
+  // Far more than any driver buffer: nothing is capped or dropped.
+  std::string large;
+  for (int i = 0; i < 20000; ++i) large += static_cast<char>('0' + i % 43);
+  ASSERT_TRUE(line.send(large));
+  std::string got;
+  EXPECT_TRUE(waitFor([&] {
+    got += port.input();
+    return got.size() >= large.size();
+  }));
+  EXPECT_EQ(got, large);
+  EXPECT_EQ(log.count(CommEvent::Receive), static_cast<int>(log.kinds.size()));
+}
+
+TEST_F(QtSerialPortTest, RefusedOpensSayWhy) {
+  ::setenv("METERSTATION_COM1", (dir_ + "/missing").c_str(), 1);
+  Result opened = port.setPortOpen(true);
+  EXPECT_FALSE(opened.ok);
+  EXPECT_EQ(opened.error, std::strerror(ENOENT));
+  EXPECT_FALSE(port.portOpen());
+
+  port.setCommPort(5);
+  opened = port.setPortOpen(true);
+  EXPECT_FALSE(opened.ok);
+  EXPECT_NE(opened.error.find("COM5"), std::string::npos) << opened.error;
+
+  // Bad settings refuse the next open; good ones set afterwards open it.
+  PseudoTerminal line;
+  pointAt(line);
+  ::setenv("METERSTATION_COM1", link_.c_str(), 1);
+  port.setCommPort(1);
+  port.setSettings("300,X,8,1");
+  opened = port.setPortOpen(true);
+  EXPECT_FALSE(opened.ok);
+  EXPECT_NE(opened.error.find("parity"), std::string::npos) << opened.error;
+  EXPECT_EQ(port.settings(), "300,X,8,1");
+  port.setSettings("300,N,8,1");
+  EXPECT_TRUE(port.setPortOpen(true).ok);
+}
+
+TEST_F(QtSerialPortTest, LostPortIsReportedOnceAndReopenedWithNothingLost) {
+  PseudoTerminal first;
+  openOn(first);
+  ASSERT_TRUE(first.send("before"));
+  ASSERT_TRUE(nextNotification());
+
+  first.hangUp();
+  ASSERT_TRUE(waitFor([&] { return log.count(CommEvent::PortLost) > 0; }));
+  EXPECT_FALSE(port.portOpen());
+  EXPECT_EQ(log.texts.back(), "the device hung up");
+  runEventsFor(600);  // the failing device keeps failing; that is no news
+  EXPECT_EQ(log.count(CommEvent::PortLost), 1);
+  EXPECT_EQ(log.count(CommEvent::PortBack), 0);
+
+  PseudoTerminal second;
+  pointAt(second);
+  ASSERT_TRUE(waitFor([&] { return log.count(CommEvent::PortBack) > 0; }, 10000));
+  EXPECT_TRUE(port.portOpen());
+  EXPECT_EQ(log.count(CommEvent::PortLost), 1);
+  EXPECT_EQ(log.count(CommEvent::PortBack), 1);
+  EXPECT_EQ(port.input(), "before");
+
+  ASSERT_TRUE(second.send("after"));
+  ASSERT_TRUE(nextNotification());
+  EXPECT_EQ(port.input(), "after");
+}
+
+TEST_F(QtSerialPortTest, ClosingALostPortEndsTheReopening) {
+  PseudoTerminal first;
+  openOn(first);
+  first.hangUp();
+  ASSERT_TRUE(waitFor([&] { return log.count(CommEvent::PortLost) > 0; }));
+  EXPECT_TRUE(port.setPortOpen(false).ok);
+
+  PseudoTerminal second;
+  pointAt(second);
+  runEventsFor(4500);  // two reopening periods
+  EXPECT_EQ(log.count(CommEvent::PortBack), 0);
+  EXPECT_FALSE(port.portOpen());
+}
+
+TEST_F(QtSerialPortTest, OutputReachesTheLineInOrder) {
+  const std::string stop = std::string("AT TESSARO:") + '\x03' + "\r\n";
+  EXPECT_FALSE(port.output(stop).ok);
+
+  PseudoTerminal line;
+  openOn(line);
+  // A reply already waiting is announced once output() has returned, never
+  // in the middle of the handler that sends.
+  ASSERT_TRUE(line.send("ack"));
+  QThread::msleep(50);
+  const std::size_t seen = log.kinds.size();
+  const Result sent = port.output(stop);
+  EXPECT_TRUE(sent.ok) << sent.error;
+  EXPECT_EQ(log.kinds.size(), seen);
+  EXPECT_EQ(line.receive(stop.size()), stop);
+  ASSERT_TRUE(nextNotification());
+  EXPECT_EQ(port.input(), "ack");
+}
+
+TEST(LineSettingsTest, ReadsTheFourFieldsAndRefusesAnythingElse) {
+  ParsedLineSettings parsed = parseLineSettings("300,N,8,1");
+  ASSERT_TRUE(parsed.ok) << parsed.error;
+  EXPECT_EQ(parsed.settings.baud, 300);
+  EXPECT_EQ(parsed.settings.parity, 'N');
+  EXPECT_EQ(parsed.settings.dataBits, 8);
+  EXPECT_EQ(parsed.settings.stopBits, StopBits::One);
+
+  parsed = parseLineSettings(" 9600 , e , 7 , 1.5 ");
+  ASSERT_TRUE(parsed.ok) << parsed.error;
+  EXPECT_EQ(parsed.settings.baud, 9600);
+  EXPECT_EQ(parsed.settings.parity, 'E');
+  EXPECT_EQ(parsed.settings.dataBits, 7);
+  EXPECT_EQ(parsed.settings.stopBits, StopBits::OneAndHalf);
+  EXPECT_EQ(parseLineSettings("1200,S,5,2").settings.stopBits, StopBits::Two);
+
+  for (const char* bad : {"", "300,N,8", "300,N,8,1,1", "0,N,8,1", "-300,N,8,1", "3e2,N,8,1",
+                          "300,X,8,1", "300,NE,8,1", "300,N,4,1", "300,N,9,1", "300,N,8,3",
+                          "300,N,8,", "99999999999,N,8,1"}) {
+    parsed = parseLineSettings(bad);
+    EXPECT_FALSE(parsed.ok) << bad;
+    EXPECT_NE(parsed.error.find(bad), std::string::npos) << parsed.error;
+  }
+}
+
+}  // namespace
+}  // namespace meterstation

@@ -1,0 +1,29 @@
+#include "platform/qt/local_clock.h"
+
+namespace meterstation {
+
+namespace {
+
+std::string formatted(std::time_t moment, const char* format) {
+  std::tm parts{};
+#ifdef _WIN32
+  if (localtime_s(&parts, &moment) != 0) return std::string();
+#else
+  if (localtime_r(&moment, &parts) == nullptr) return std::string();
+#endif
+  char text[32];
+  const std::size_t length = std::strftime(text, sizeof text, format, &parts);
+  return std::string(text, length);
+}
+
+}  // namespace
+
+std::string localDateText(std::time_t moment) { return formatted(moment, "%m-%d-%Y"); }
+
+std::string localTimeText(std::time_t moment) { return formatted(moment, "%H:%M:%S"); }
+
+std::string LocalClock::dateText() { return localDateText(std::time(nullptr)); }
+
+std::string LocalClock::timeText() { return localTimeText(std::time(nullptr)); }
+
+}  // namespace meterstation

@@ -1,0 +1,43 @@
+#include "platform/qt/qt_timer.h"
+
+namespace meterstation {
+
+QtTimer::QtTimer() {
+  timer_.setTimerType(Qt::PreciseTimer);
+  // Single-shot underneath: the next countdown starts only once the handler
+  // has returned and left the timer enabled, never while it is still busy.
+  timer_.setSingleShot(true);
+  connect(&timer_, &QTimer::timeout, this, &QtTimer::onTimeout);
+}
+
+void QtTimer::bind(StationEvents& events) { events_ = &events; }
+
+void QtTimer::setInterval(int milliseconds) {
+  interval_ = milliseconds < 0 ? 0 : milliseconds;
+  if (enabled_ && interval_ > 0) {
+    timer_.start(interval_);
+  } else {
+    timer_.stop();
+  }
+}
+
+int QtTimer::interval() const { return interval_; }
+
+void QtTimer::setEnabled(bool enabled) {
+  if (enabled == enabled_) return;
+  enabled_ = enabled;
+  if (enabled_ && interval_ > 0) {
+    timer_.start(interval_);
+  } else {
+    timer_.stop();
+  }
+}
+
+bool QtTimer::enabled() const { return enabled_; }
+
+void QtTimer::onTimeout() {
+  if (events_ != nullptr) events_->Timer1_Timer();
+  if (enabled_ && interval_ > 0 && !timer_.isActive()) timer_.start(interval_);
+}
+
+}  // namespace meterstation

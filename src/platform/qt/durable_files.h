@@ -1,0 +1,49 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <functional>
+
+#include "platform/files.h"
+
+namespace meterstation {
+
+// The system calls through which DurableFiles reaches the disk. Tests put
+// a call that fails (a short write, ENOSPC, EIO) in place of a real one.
+struct FileSystemCalls {
+  std::function<int(const char* path, int flags, mode_t mode)> open;
+  std::function<ssize_t(int fd, const void* data, std::size_t size)> write;
+  std::function<ssize_t(int fd, const void* data, std::size_t size, off_t offset)> pwrite;
+  std::function<int(int fd)> fdatasync;
+  std::function<int(int fd)> fsync;
+  std::function<int(const char* from, const char* to)> rename;
+
+  static FileSystemCalls real();
+};
+
+// Files that survive a power cut: nothing is reported written before it is
+// on the disk, and a failure leaves the file as it was.
+class DurableFiles : public Files {
+ public:
+  explicit DurableFiles(FileSystemCalls calls = FileSystemCalls::real());
+
+  Result replace(const std::string& path, const std::string& bytes) override;
+  Result append(const std::string& path, const std::string& bytes) override;
+  ReadResult read(const std::string& path) override;
+  bool exists(const std::string& path) override;
+  Result writeAt(const std::string& path, std::uint64_t offset,
+                 const std::string& bytes) override;
+  Result truncate(const std::string& path, std::uint64_t size) override;
+
+ private:
+  int openFile(const std::string& path, int flags, mode_t mode = 0);
+  int dataSync(int fd);
+  Result syncDirectory(const std::string& path);
+  Result writeWhole(int fd, const std::string& bytes);
+
+  FileSystemCalls calls_;
+  unsigned temporaryCount_ = 0;
+};
+
+}  // namespace meterstation
