@@ -21,7 +21,10 @@ std::string readingOf(int meter, int tag = 0) {
   return readingOf(std::string(field), tag);
 }
 
-const std::string kStamp = "qN01" "20261208" "061916";
+const std::string kStamp =
+    "qN01"
+    "20261208"
+    "061916";
 
 std::string snapshotOf(const std::vector<std::string>& readings) {
   std::string snapshot = kStamp;

@@ -67,8 +67,8 @@ TEST_F(Form1Alarm, LowLimitIsStrict) {
 TEST_F(Form1Alarm, CrossedLimitsRaiseBothHighFirst) {
   limits(8, 300, 100);
   s.burst(readingOf(8, 200));
-  EXPECT_EQ(alarms(), (std::vector<std::string>{"08 high qN0120261208061916",
-                                                "08 low  qN0120261208061916"}));
+  EXPECT_EQ(alarms(),
+            (std::vector<std::string>{"08 high qN0120261208061916", "08 low  qN0120261208061916"}));
   EXPECT_EQ(alarmLog(), "08 high qN0120261208061916\r\n08 low  qN0120261208061916\r\n");
 }
 
@@ -107,8 +107,8 @@ TEST_F(Form1Alarm, MeterTableLoadedAtThePortChoiceArmsTheCheck) {
   s.burst(readingOf(2, 250));
   s.burst(readingOf(2, 20));
   s.burst(readingOf(1, 5000 % 1000));
-  EXPECT_EQ(alarms(), (std::vector<std::string>{"02 high qN0120261208061916",
-                                                "02 low  qN0120261208061916"}));
+  EXPECT_EQ(alarms(),
+            (std::vector<std::string>{"02 high qN0120261208061916", "02 low  qN0120261208061916"}));
 }
 
 }  // namespace

@@ -12,8 +12,8 @@ TEST(Form1Window, LoadsWithCountersAtZeroAndPortButtonsDisabledUntilADirectoryIs
   EXPECT_EQ(s.form.state().setsLeft, 0);
   EXPECT_FALSE(s.window.enabled[ButtonId::Command1]);
   s.form.Dir1_Change();
-  for (ButtonId b : {ButtonId::Command1, ButtonId::Command2, ButtonId::Command3,
-                     ButtonId::Command4}) {
+  for (ButtonId b :
+       {ButtonId::Command1, ButtonId::Command2, ButtonId::Command3, ButtonId::Command4}) {
     EXPECT_TRUE(s.window.enabled[b]);
   }
 }

@@ -32,7 +32,10 @@ TEST_F(Form1Reading, FirstReadingIsCountedListedAndAccumulated) {
 
 TEST_F(Form1Reading, ScratchWayWritesTheScratchFileAndParsesTheSameFields) {
   s.window.checks[CheckId::Check2] = 0;
-  const std::string received = std::string("01,1\0" "23,04567,12345,089,00012,00345,12345\r\n", 43);
+  const std::string received = std::string(
+      "01,1\0"
+      "23,04567,12345,089,00012,00345,12345\r\n",
+      43);
   ASSERT_TRUE(s.burst(received));
   EXPECT_EQ(s.window.list1.back(), "01,123,04567,12345,089,00012,00345,12345");
   // The NUL pass writes back from the start; the file keeps its length, so
@@ -110,9 +113,9 @@ TEST_F(Form1Reading, ScratchFileThatCannotBeWrittenRejectsTheReading) {
   s.files.faults[s.workFile("cp.txt")] = FakeFiles::Fault::CannotWrite;
   s.burst(readingOf(1));
   EXPECT_EQ(s.form.state().lineCount, 0);
-  EXPECT_EQ(s.window.list2,
-            (std::vector<std::string>{"Problem with file cp.txt",
-                                      "bad reading: 01,123,04567,12345,089,00012,00345,12345<CR><LF>"}));
+  EXPECT_EQ(s.window.list2, (std::vector<std::string>{
+                                "Problem with file cp.txt",
+                                "bad reading: 01,123,04567,12345,089,00012,00345,12345<CR><LF>"}));
   s.files.faults.clear();
   s.burst(readingOf(2));
   EXPECT_EQ(s.form.state().lineCount, 1);

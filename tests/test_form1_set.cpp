@@ -58,9 +58,17 @@ TEST_F(Form1Set, SixteenthReadingCompletesTheSetWithExactFiles) {
     std::snprintf(line, sizeof line, "08:00:%02d 12-08-2026\r\n", m - 1);
     times += line;
   }
-  EXPECT_EQ(s.form.state().setSnapshot, "qN01" "20261208" "080015" + readings);
+  EXPECT_EQ(s.form.state().setSnapshot,
+            "qN01"
+            "20261208"
+            "080015" +
+                readings);
   EXPECT_EQ(s.form.state().setSnapshot.size(), 674U);
-  const std::string line = "qN07" "20261208" "080015" + readings + "  \r\n";
+  const std::string line =
+      "qN07"
+      "20261208"
+      "080015" +
+      readings + "  \r\n";
   EXPECT_EQ(s.files.contents(s.workFile("qn.db1")), line);
   EXPECT_EQ(line.size(), 678U);
   EXPECT_EQ(s.files.contents(s.workFile("ct.tsr")), ct + "\r\n");
@@ -89,7 +97,10 @@ TEST_F(Form1Set, TwoSetsAppendTwoLinesAndTheSnapshotsHoldOnlyTheSecond) {
   feed(shuffled, 456);
   const std::string db = s.files.contents(s.workFile("qn.db1"));
   ASSERT_EQ(db.size(), 2 * 678U);
-  std::string second = "qN07" "20261208" "080031";
+  std::string second =
+      "qN07"
+      "20261208"
+      "080031";
   for (int m = 1; m <= 16; ++m) second += "," + textOf(m, 456);
   EXPECT_EQ(db.substr(678), second + "  \r\n");
 

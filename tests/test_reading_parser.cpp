@@ -83,9 +83,14 @@ TEST(ReadingParser, SplitSuppliesMeterAndValueItems) {
 }
 
 TEST(ReadingParser, NulsNeverReachTheScratchItemsButStayInTheSplit) {
-  const std::string withNul = std::string("01,1\0" "23,04567,12345,089,00012,00345,12345\r\n", 43);
+  const std::string withNul = std::string(
+      "01,1\0"
+      "23,04567,12345,089,00012,00345,12345\r\n",
+      43);
   EXPECT_EQ(scratchFields(withNul), kWorkedFields);
-  EXPECT_EQ(splitFields(withNul)[1], std::string("1\0" "23", 4));
+  EXPECT_EQ(splitFields(withNul)[1], std::string("1\0"
+                                                 "23",
+                                                 4));
 }
 
 TEST(ReadingParser, NulPassKeepsTheFileLengthWhenWrittenBack) {

@@ -23,8 +23,7 @@ class AppendQueue {
 
   // Queues the line behind those already waiting for the file name, then
   // appends the waiting lines to path in order until one fails.
-  Outcome append(Files& files, const std::string& name, const std::string& path,
-                 std::string line);
+  Outcome append(Files& files, const std::string& name, const std::string& path, std::string line);
   // Appends what waits for the name without adding a line.
   Outcome retry(Files& files, const std::string& name, const std::string& path);
 

@@ -82,8 +82,7 @@ std::string billTemplateText() {
           std::string(9, ' '),
       std::string(9, ' ') + "Thank you for your prompt payment." + std::string(34, ' '),
       std::string(12, ' ') + "Customer" + std::string(6, ' ') + "Billing Period" +
-          std::string(13, ' ') + "Usage" + std::string(6, ' ') + "Amount Due" +
-          std::string(3, ' '),
+          std::string(13, ' ') + "Usage" + std::string(6, ' ') + "Amount Due" + std::string(3, ' '),
       " Rate: Non-demand, Non-TOU - Customer chg incl." + std::string(6, ' ') + "@ xxxx" +
           std::string(5, ' ') + "cts/kwh" + std::string(6, ' '),
   });

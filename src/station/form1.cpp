@@ -4,14 +4,9 @@
 
 namespace meterstation {
 
-Form1::Form1(WindowControls& window, SerialPort& serial, Timer& timer, Clock& clock,
-             Files& files, Host& host)
-    : window_(window),
-      serial_(serial),
-      timer_(timer),
-      clock_(clock),
-      files_(files),
-      host_(host) {}
+Form1::Form1(WindowControls& window, SerialPort& serial, Timer& timer, Clock& clock, Files& files,
+             Host& host)
+    : window_(window), serial_(serial), timer_(timer), clock_(clock), files_(files), host_(host) {}
 
 void Form1::Form_Load() {
   state_.lineCount = 0;

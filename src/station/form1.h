@@ -22,8 +22,8 @@ namespace meterstation {
 // values between the state, the controls and the pure text functions.
 class Form1 : public StationEvents {
  public:
-  Form1(WindowControls& window, SerialPort& serial, Timer& timer, Clock& clock,
-        Files& files, Host& host);
+  Form1(WindowControls& window, SerialPort& serial, Timer& timer, Clock& clock, Files& files,
+        Host& host);
 
   // Handlers.
   void Form_Load() override;

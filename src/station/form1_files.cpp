@@ -37,8 +37,7 @@ bool Form1::appendLine(const std::string& name, const std::string& line) {
     return false;
   }
   if (before > 0) {
-    window_.addItem(ListId::List2,
-                    std::to_string(before) + " waiting lines written to " + name);
+    window_.addItem(ListId::List2, std::to_string(before) + " waiting lines written to " + name);
   }
   return true;
 }
@@ -85,8 +84,8 @@ void Form1::keepWaitingLines() {
   // Lines that never reached their files go where the user can find them;
   // as a last resort, to standard error.
   const std::string dir = host_.recoveryDirectory();
-  const std::string stamp = makeDateStamp(clock_.dateText()).substr(4) + "-" +
-                            makeTimeStamp(clock_.timeText());
+  const std::string stamp =
+      makeDateStamp(clock_.dateText()).substr(4) + "-" + makeTimeStamp(clock_.timeText());
   for (const auto& [name, lines] : pending_.lines()) {
     std::string bytes;
     for (const std::string& line : lines) bytes += line;

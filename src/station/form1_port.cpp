@@ -28,7 +28,8 @@ void Form1::choosePort(int port) {
   ResetPort();
   serial_.setCommPort(port);
   const Result opened = serial_.setPortOpen(true);
-  if (!opened) window_.addItem(ListId::List2, "cannot open " + portName(port) + ": " + opened.error);
+  if (!opened)
+    window_.addItem(ListId::List2, "cannot open " + portName(port) + ": " + opened.error);
 }
 
 void Form1::Command1_Click() { choosePort(1); }
@@ -39,8 +40,8 @@ void Form1::Command4_Click() { choosePort(4); }
 void Form1::MSComm1_OnComm() {
   if (ended_) return;
   const std::string intervalText = window_.text(TextId::Text4);
-  const auto interval = roundHalfEven(numericValue(intervalText), 0,
-                                      std::numeric_limits<std::int32_t>::max());
+  const auto interval =
+      roundHalfEven(numericValue(intervalText), 0, std::numeric_limits<std::int32_t>::max());
   if (interval) {
     timer_.setInterval(static_cast<int>(*interval));
     intervalWarnedFor_.reset();

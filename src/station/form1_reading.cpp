@@ -43,8 +43,8 @@ bool Form1::parseStage(ParsedReading& reading) {
     outcome = scratchFileParse(received);
   } else {
     window_.setCaption(LabelId::Label3, "qNII");
-    state_.commaPos = received.size() <= kMaxSplitLength ? commaPositions(received)
-                                                         : CommaPositions{};
+    state_.commaPos =
+        received.size() <= kMaxSplitLength ? commaPositions(received) : CommaPositions{};
     outcome = splitInMemory(received);
   }
   if (!outcome.ok) {

@@ -62,7 +62,7 @@ std::string magnitudeText(double magnitude, int digits) {
     return out;
   }
   if (exponent < 0) {
-    return "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digitsOnly;
+    return "0." + std::string(static_cast<std::size_t>(-exponent) - 1, '0') + digitsOnly;
   }
   const auto intDigits = static_cast<std::size_t>(exponent + 1);
   if (digitsOnly.size() <= intDigits) {
@@ -145,8 +145,10 @@ std::optional<std::int64_t> roundHalfEven(double value, std::int64_t lo, std::in
     rounded = std::fmod(floorValue, 2.0) == 0 ? floorValue : floorValue + 1;
   }
   // Compare as doubles before converting: a double beyond the integer range
-  // must never reach the cast.
+  // must never reach the cast. INT64_MAX itself has no double; it rounds up
+  // to 2^63, which the cast cannot take.
   if (rounded < static_cast<double>(lo) || rounded > static_cast<double>(hi)) return std::nullopt;
+  if (rounded >= 0x1p63) return std::nullopt;
   const auto result = static_cast<std::int64_t>(rounded);
   if (result < lo || result > hi) return std::nullopt;
   return result;

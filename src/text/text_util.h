@@ -17,13 +17,11 @@ double numericValue(const std::string& text);
 // Rounds to the nearest integer, halves to the even neighbour (2.5 gives 2,
 // 3.5 gives 4). NaN and results outside [lo, hi] give nullopt, so that the
 // caller decides what an unrepresentable number means.
-std::optional<std::int64_t> roundHalfEven(double value, std::int64_t lo,
-                                          std::int64_t hi);
+std::optional<std::int64_t> roundHalfEven(double value, std::int64_t lo, std::int64_t hi);
 
 // Rounds halves to even and clamps into [lo, hi]: infinities go to the
 // nearer bound, NaN gives lo.
-std::int64_t roundHalfEvenClamped(double value, std::int64_t lo,
-                                  std::int64_t hi);
+std::int64_t roundHalfEvenClamped(double value, std::int64_t lo, std::int64_t hi);
 
 // Plain decimal text of a number: no leading space, no leading zeros, "."
 // as the decimal point, at most 15 significant digits (3, 15, 2.5, 0.25,
@@ -48,8 +46,7 @@ std::string piece(const std::string& text, std::int64_t p);
 // Overwrites in place from column p with the first characters of the given
 // piece: min(n, piece length, text length - p + 1) of them. The text never
 // changes length; a column outside the text changes nothing.
-void overwrite(std::string& text, std::int64_t p, const std::string& with,
-               std::int64_t n);
+void overwrite(std::string& text, std::int64_t p, const std::string& with, std::int64_t n);
 void overwrite(std::string& text, std::int64_t p, const std::string& with);
 
 // Control characters shown visibly (<CR>, <LF>, <NUL>, <x9B> ...), so a

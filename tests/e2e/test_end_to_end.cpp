@@ -117,7 +117,8 @@ TEST_F(EndToEnd, TwoSetsGiveExactFilesAndTheStopCommandEndsTheRun) {
   EXPECT_EQ(file("usage.tsr"), usage);
   const std::string times = file("quell2.tsr");
   EXPECT_TRUE(std::regex_match(
-      times, std::regex("([0-2][0-9]:[0-5][0-9]:[0-5][0-9] [01][0-9]-[0-3][0-9]-20[0-9]{2}\r\n){16}\r\n")))
+      times,
+      std::regex("([0-2][0-9]:[0-5][0-9]:[0-5][0-9] [01][0-9]-[0-3][0-9]-20[0-9]{2}\r\n){16}\r\n")))
       << times;
   EXPECT_EQ(station->items(ListId::List1).front(), "sync ");
   EXPECT_EQ(station->items(ListId::List1).size(), 33U);
@@ -137,8 +138,8 @@ TEST_F(EndToEnd, EndNowSendsTheCountAndTheStationKeepsRunning) {
 }
 
 TEST_F(EndToEnd, HangUpInTheMiddleOfASetIsReportedAndTheSetCompletes) {
-  startSimulator({"--fast", "--silence", "400", "--sets", "1", "--seed", "5", "--hangup-every",
-                  "6", "--hangup-ms", "2500"});
+  startSimulator({"--fast", "--silence", "400", "--sets", "1", "--seed", "5", "--hangup-every", "6",
+                  "--hangup-ms", "2500"});
   operate("1", "150");
   ASSERT_TRUE(waitUntil([&] { return station->form.ended(); }, 2 * kSetTimeoutMs))
       << "readings: " << station->form.state().lineCount;
@@ -150,8 +151,8 @@ TEST_F(EndToEnd, HangUpInTheMiddleOfASetIsReportedAndTheSetCompletes) {
 }
 
 TEST_F(EndToEnd, GarbageIsRejectedAndTheSetCompletesFromTheNextGoodReadings) {
-  startSimulator({"--fast", "--silence", "400", "--sets", "1", "--seed", "9", "--garbage-every",
-                  "5"});
+  startSimulator(
+      {"--fast", "--silence", "400", "--sets", "1", "--seed", "9", "--garbage-every", "5"});
   operate("1", "150");
   ASSERT_TRUE(waitUntil([&] { return station->form.ended(); }, 2 * kSetTimeoutMs));
   const std::vector<std::string> garbage = sim.sent("garbage");

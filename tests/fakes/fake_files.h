@@ -48,11 +48,8 @@ class FakeFiles : public Files {
     if (it == files.end()) return {false, {}, "No such file or directory"};
     return {true, it->second, {}};
   }
-  bool exists(const std::string& path) override {
-    return !gone(path) && files.contains(path);
-  }
-  Result writeAt(const std::string& path, std::uint64_t offset,
-                 const std::string& bytes) override {
+  bool exists(const std::string& path) override { return !gone(path) && files.contains(path); }
+  Result writeAt(const std::string& path, std::uint64_t offset, const std::string& bytes) override {
     operations.push_back("writeAt " + path);
     if (!exists(path)) return Result::failure("No such file or directory");
     if (auto failure = writeFailure(path, 0, 0)) return *failure;

@@ -17,17 +17,15 @@ class FakeWindow : public WindowControls {
  public:
   std::vector<std::string> list1;
   std::vector<std::string> list2;
-  std::map<TextId, std::string> texts = {{TextId::Text1, "qN01"},
-                                         {TextId::Text2, ""},
-                                         {TextId::Text3, "1"},
-                                         {TextId::Text4, "2000"}};
+  std::map<TextId, std::string> texts = {
+      {TextId::Text1, "qN01"}, {TextId::Text2, ""}, {TextId::Text3, "1"}, {TextId::Text4, "2000"}};
   std::map<LabelId, std::string> captions = {
       {LabelId::Label1, ""}, {LabelId::Label3, ""}, {LabelId::Label4, ""}};
   std::optional<std::uint32_t> lamp;
   std::map<CheckId, int> checks = {{CheckId::Check1, 0}, {CheckId::Check2, 1}};
-  std::map<ButtonId, bool> enabled = {
-      {ButtonId::Command1, false}, {ButtonId::Command2, false}, {ButtonId::Command3, false},
-      {ButtonId::Command4, false}, {ButtonId::Command5, true},  {ButtonId::Command6, true}};
+  std::map<ButtonId, bool> enabled = {{ButtonId::Command1, false}, {ButtonId::Command2, false},
+                                      {ButtonId::Command3, false}, {ButtonId::Command4, false},
+                                      {ButtonId::Command5, true},  {ButtonId::Command6, true}};
   std::string driveName = "D:\\";
   std::string dir = "D:\\data\\qN07";
   // The current directory of each drive, shown when the drive is chosen.
@@ -42,9 +40,7 @@ class FakeWindow : public WindowControls {
   }
   std::string text(TextId box) const override { return texts.at(box); }
   void setText(TextId box, const std::string& value) override { texts[box] = value; }
-  void setCaption(LabelId label, const std::string& caption) override {
-    captions[label] = caption;
-  }
+  void setCaption(LabelId label, const std::string& caption) override { captions[label] = caption; }
   void setLampColour(std::uint32_t colour) override { lamp = colour; }
   int checkValue(CheckId box) const override { return checks.at(box); }
   void setEnabled(ButtonId button, bool on) override { enabled[button] = on; }

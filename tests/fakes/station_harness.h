@@ -34,10 +34,18 @@ struct StationHarness {
   void openPort(int port = 1) {
     form.Dir1_Change();
     switch (port) {
-      case 1: form.Command1_Click(); break;
-      case 2: form.Command2_Click(); break;
-      case 3: form.Command3_Click(); break;
-      default: form.Command4_Click(); break;
+      case 1:
+        form.Command1_Click();
+        break;
+      case 2:
+        form.Command2_Click();
+        break;
+      case 3:
+        form.Command3_Click();
+        break;
+      default:
+        form.Command4_Click();
+        break;
     }
   }
 

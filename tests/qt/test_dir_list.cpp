@@ -53,7 +53,9 @@ TEST_F(DirListTest, ListsAncestorsThenTheDirectoryThenItsSubdirectoriesByName) {
   QStringList expected{"/"};
   expected << tree.split('/', Qt::SkipEmptyParts);
   const int depth = static_cast<int>(expected.size());
-  expected << "Alpha" << "beta" << "gamma";
+  expected << "Alpha"
+           << "beta"
+           << "gamma";
   EXPECT_EQ(captions(), expected);
   EXPECT_EQ(list.openRow(), depth - 1);
   EXPECT_EQ(list.currentRow(), depth - 1);
@@ -108,7 +110,8 @@ TEST_F(DirListTest, AGoneDirectoryKeepsTheListAndSaysWhy) {
 
   const Result plain = list.open(tree + "/file.txt");
   EXPECT_FALSE(plain.ok);
-  EXPECT_EQ(plain.error, ("cannot read directory " + tree + "/file.txt: Not a directory").toStdString());
+  EXPECT_EQ(plain.error,
+            ("cannot read directory " + tree + "/file.txt: Not a directory").toStdString());
   EXPECT_EQ(captions(), before);
 }
 
@@ -118,7 +121,8 @@ TEST(DriveList, ListsSortedRootsAndPicksTheDeepestHolder) {
   EXPECT_EQ(drives.drive(), drives.driveOf(QDir::currentPath()));
   const QStringList mounted = drives.drives();
   EXPECT_TRUE(mounted.contains("/"));
-  EXPECT_EQ(std::adjacent_find(mounted.begin(), mounted.end(), std::greater_equal<QString>()), mounted.end());
+  EXPECT_EQ(std::adjacent_find(mounted.begin(), mounted.end(), std::greater_equal<QString>()),
+            mounted.end());
   drives.setDrives({"/media/stick", "/", "/media/st", "/media/stick/"});
   EXPECT_EQ(drives.drives(), QStringList({"/", "/media/st", "/media/stick"}));
   EXPECT_EQ(drives.driveOf("/media/stick/data"), "/media/stick");

@@ -82,7 +82,9 @@ TEST_F(DurableFilesTest, AppendCreatesThenAddsExactlyTheBytesDurably) {
 TEST_F(DurableFilesTest, FailedAppendLeavesTheFileAsItWas) {
   const std::string log = path("set1.dat");
   write(log, "old\n");
-  calls.write = [](int fd, const void* data, std::size_t size) { return ::write(fd, data, size / 2); };
+  calls.write = [](int fd, const void* data, std::size_t size) {
+    return ::write(fd, data, size / 2);
+  };
   Result appended = DurableFiles(calls).append(log, "a new line\n");
   EXPECT_FALSE(appended.ok);
   EXPECT_NE(appended.error.find("5 of 11"), std::string::npos) << appended.error;

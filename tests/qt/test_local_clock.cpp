@@ -59,7 +59,8 @@ TEST(LocalClockTest, ShowsTheLocalZoneAsTheCLibrarySeesIt) {
     std::strftime(expectedTime, sizeof expectedTime, "%H:%M:%S", &local);
     EXPECT_EQ(date, expectedDate);
     EXPECT_EQ(time, expectedTime);
-    EXPECT_TRUE(std::regex_match(date, std::regex(R"((0[1-9]|1[0-2])-(0[1-9]|[12]\d|3[01])-\d{4})")));
+    EXPECT_TRUE(
+        std::regex_match(date, std::regex(R"((0[1-9]|1[0-2])-(0[1-9]|[12]\d|3[01])-\d{4})")));
     EXPECT_TRUE(std::regex_match(time, std::regex(R"(([01]\d|2[0-3]):[0-5]\d:[0-5]\d)")));
     return;
   }

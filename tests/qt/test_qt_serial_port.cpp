@@ -38,7 +38,9 @@ void runEventsFor(int ms) {
 class CommLog : public StationEvents {
  public:
   explicit CommLog(SerialPort& port) : port_(port) {}
-  int count(CommEvent kind) const { return static_cast<int>(std::count(kinds.begin(), kinds.end(), kind)); }
+  int count(CommEvent kind) const {
+    return static_cast<int>(std::count(kinds.begin(), kinds.end(), kind));
+  }
 
   void MSComm1_OnComm() override {
     kinds.push_back(port_.commEvent());
@@ -84,10 +86,11 @@ class PseudoTerminal {
   bool send(const std::string& bytes) {
     std::size_t done = 0;
     return waitFor([&] {
-      const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
-      if (n > 0) done += static_cast<std::size_t>(n);
-      return done == bytes.size() || (n < 0 && errno != EAGAIN);
-    }) && done == bytes.size();
+             const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+             if (n > 0) done += static_cast<std::size_t>(n);
+             return done == bytes.size() || (n < 0 && errno != EAGAIN);
+           }) &&
+           done == bytes.size();
   }
 
   std::string receive(std::size_t count) {
@@ -285,9 +288,9 @@ TEST(LineSettingsTest, ReadsTheFourFieldsAndRefusesAnythingElse) {
   EXPECT_EQ(parsed.settings.stopBits, StopBits::OneAndHalf);
   EXPECT_EQ(parseLineSettings("1200,S,5,2").settings.stopBits, StopBits::Two);
 
-  for (const char* bad : {"", "300,N,8", "300,N,8,1,1", "0,N,8,1", "-300,N,8,1", "3e2,N,8,1",
-                          "300,X,8,1", "300,NE,8,1", "300,N,4,1", "300,N,9,1", "300,N,8,3",
-                          "300,N,8,", "99999999999,N,8,1"}) {
+  for (const char* bad :
+       {"", "300,N,8", "300,N,8,1,1", "0,N,8,1", "-300,N,8,1", "3e2,N,8,1", "300,X,8,1",
+        "300,NE,8,1", "300,N,4,1", "300,N,9,1", "300,N,8,3", "300,N,8,", "99999999999,N,8,1"}) {
     parsed = parseLineSettings(bad);
     EXPECT_FALSE(parsed.ok) << bad;
     EXPECT_NE(parsed.error.find(bad), std::string::npos) << parsed.error;

@@ -12,8 +12,9 @@ namespace {
 
 // Runs the event loop until done() or the time is up, calling between()
 // along the way; true when done() came true.
-bool runUntil(const std::function<bool()>& done, int timeoutMs,
-              const std::function<void()>& between = [] {}) {
+bool runUntil(
+    const std::function<bool()>& done, int timeoutMs,
+    const std::function<void()>& between = [] {}) {
   QElapsedTimer clock;
   clock.start();
   while (!done()) {

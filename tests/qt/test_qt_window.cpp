@@ -55,28 +55,36 @@ struct ControlRow {
 };
 
 const std::vector<ControlRow> kControls = {
-    {"Drive1", "meterstation::DriveList", nullptr, "Select drive for processor to be read.", 120, 120, 2175, 315},
-    {"Dir1", "meterstation::DirList", nullptr, "Select subdirectory for processor to be read with double click.", 120, 480, 2175, 1440},
+    {"Drive1", "meterstation::DriveList", nullptr, "Select drive for processor to be read.", 120,
+     120, 2175, 315},
+    {"Dir1", "meterstation::DirList", nullptr,
+     "Select subdirectory for processor to be read with double click.", 120, 480, 2175, 1440},
     {"Command1", "QPushButton", "Com1", "Com port to read processor.", 2400, 120, 855, 375},
     {"Command2", "QPushButton", "Com2", "Com port to read processor.", 2400, 600, 855, 375},
     {"Command3", "QPushButton", "Com3", "Com port to read processor.", 2400, 1080, 855, 375},
     {"Command4", "QPushButton", "Com4", "Com port to read processor.", 2400, 1560, 855, 375},
-    {"List1", "meterstation::StationListView", nullptr, "Processor data stream.", 3360, 120, 4215, 3375},
+    {"List1", "meterstation::StationListView", nullptr, "Processor data stream.", 3360, 120, 4215,
+     3375},
     {"Shape1", "QFrame", nullptr, "", 120, 2040, 3135, 1455},
     {"Label1", "QLabel", "", "Progress template.", 360, 2640, 2055, 255},
     {"Label4", "QLabel", "", "Obs counter.", 2280, 2640, 735, 255},
-    {"Text1", "QLineEdit", "qN01", "Processor subdirectory and file marker (4 char).", 120, 3720, 615, 285},
+    {"Text1", "QLineEdit", "qN01", "Processor subdirectory and file marker (4 char).", 120, 3720,
+     615, 285},
     {"Text2", "QLineEdit", "", "Lines count.", 840, 3720, 615, 285},
     {"Label3", "QLabel", "", "Processor type.", 1680, 3720, 615, 255},
-    {"Command6", "QPushButton", "Init", "Initialize default support files when Obs # is cleared.", 2520, 3720, 615, 255},
-    {"Command5", "QPushButton", "End now", "Stop processing without updating database.", 3360, 3720, 855, 255},
+    {"Command6", "QPushButton", "Init", "Initialize default support files when Obs # is cleared.",
+     2520, 3720, 615, 255},
+    {"Command5", "QPushButton", "End now", "Stop processing without updating database.", 3360, 3720,
+     855, 255},
     {"Label6", "QLabel", "Obs #", "", 4440, 3720, 735, 255},
-    {"Text3", "QLineEdit", "1", "Set number of complete observation sets (groups of 16).", 5160, 3720, 615, 285},
+    {"Text3", "QLineEdit", "1", "Set number of complete observation sets (groups of 16).", 5160,
+     3720, 615, 285},
     {"Label5", "QLabel", "Interval", "", 6120, 3720, 615, 255},
     {"Text4", "QLineEdit", "2000", "Timing interval.", 6840, 3720, 615, 285},
     {"Check1", "QCheckBox", "debug", "", 840, 4200, 855, 255},
     {"Check2", "QCheckBox", "vista fix", "", 840, 4440, 855, 255},
-    {"List2", "meterstation::StationListView", nullptr, "Alarm limits and status.", 3360, 4200, 4215, 840},
+    {"List2", "meterstation::StationListView", nullptr, "Alarm limits and status.", 3360, 4200,
+     4215, 840},
 };
 
 QString shownText(QWidget* w) {
@@ -110,7 +118,8 @@ TEST(QtWindow, OpensWithEveryControlAsLaidOut) {
       EXPECT_EQ(shownText(w), row.text);
     }
     EXPECT_EQ(w->toolTip(), row.toolTip);
-    EXPECT_EQ(w->geometry(), QRect(px(row.left, dpiX), px(row.top, dpiY), px(row.width, dpiX), px(row.height, dpiY)));
+    EXPECT_EQ(w->geometry(), QRect(px(row.left, dpiX), px(row.top, dpiY), px(row.width, dpiX),
+                                   px(row.height, dpiY)));
   }
   for (const char* name : {"Command1", "Command2", "Command3", "Command4"}) {
     EXPECT_FALSE(window.findChild<QWidget*>(name)->isEnabled()) << name;
@@ -128,7 +137,8 @@ TEST(QtWindow, OpensWithEveryControlAsLaidOut) {
 
 TEST(QtWindow, TabFollowsTheFocusOrder) {
   QtWindow window;
-  for (ButtonId b : {ButtonId::Command1, ButtonId::Command2, ButtonId::Command3, ButtonId::Command4}) {
+  for (ButtonId b :
+       {ButtonId::Command1, ButtonId::Command2, ButtonId::Command3, ButtonId::Command4}) {
     window.setEnabled(b, true);
   }
   window.show();
@@ -140,9 +150,9 @@ TEST(QtWindow, TabFollowsTheFocusOrder) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     order << QApplication::focusWidget()->objectName();
   }
-  EXPECT_EQ(order, QStringList({"List1", "Command1", "Command2", "Command3", "Command4", "Drive1", "Dir1",
-                                "Text1", "Text2", "Command5", "Text3", "Text4", "List2", "Command6",
-                                "Check1", "Check2", "List1"}));
+  EXPECT_EQ(order, QStringList({"List1", "Command1", "Command2", "Command3", "Command4", "Drive1",
+                                "Dir1", "Text1", "Text2", "Command5", "Text3", "Text4", "List2",
+                                "Command6", "Check1", "Check2", "List1"}));
 }
 
 TEST(QtWindow, LampShowsItsColourUnderTheTransparentLabels) {
@@ -226,7 +236,8 @@ TEST_F(BoundWindowTest, OperatorActionsReachTheStationOnlyOnceBound) {
   window.bind(events);
   EXPECT_TRUE(events.log.empty());
 
-  for (ButtonId b : {ButtonId::Command1, ButtonId::Command2, ButtonId::Command3, ButtonId::Command4}) {
+  for (ButtonId b :
+       {ButtonId::Command1, ButtonId::Command2, ButtonId::Command3, ButtonId::Command4}) {
     window.setEnabled(b, true);
   }
   for (int i = 0; i < 6; ++i) {
@@ -244,10 +255,10 @@ TEST_F(BoundWindowTest, OperatorActionsReachTheStationOnlyOnceBound) {
   EXPECT_EQ(dirPath(), base + "/driveB/two");
 
   window.close();
-  EXPECT_EQ(events.log, std::vector<std::string>({"Command1_Click", "Command2_Click", "Command3_Click",
-                                                  "Command4_Click", "Command5_Click", "Command6_Click",
-                                                  "Drive1_Change", "Dir1_Change", "Dir1_Change",
-                                                  "Form_Unload"}));
+  EXPECT_EQ(events.log, std::vector<std::string>(
+                            {"Command1_Click", "Command2_Click", "Command3_Click", "Command4_Click",
+                             "Command5_Click", "Command6_Click", "Drive1_Change", "Dir1_Change",
+                             "Dir1_Change", "Form_Unload"}));
 }
 
 TEST_F(BoundWindowTest, ADriveShowsItsCurrentDirectory) {
@@ -273,7 +284,8 @@ TEST_F(BoundWindowTest, ADriveShowsItsCurrentDirectory) {
   setDir(startDrive);
   EXPECT_EQ(dirPath(), startDir);
 
-  EXPECT_EQ(events.log, std::vector<std::string>(7, "Dir1_Change")) << "moving Drive1 from code raises nothing";
+  EXPECT_EQ(events.log, std::vector<std::string>(7, "Dir1_Change"))
+      << "moving Drive1 from code raises nothing";
 }
 
 TEST_F(BoundWindowTest, AnUnreadableDirectoryIsReportedAndChangesNothing) {
@@ -284,8 +296,9 @@ TEST_F(BoundWindowTest, AnUnreadableDirectoryIsReportedAndChangesNothing) {
   EXPECT_EQ(dirPath(), base + "/plain/sub");
   EXPECT_EQ(window.driveList()->drive(), window.driveList()->driveOf(base + "/plain/sub"));
   ASSERT_EQ(window.list(ListId::List2)->count(), 1u);
-  EXPECT_EQ(window.list(ListId::List2)->item(0),
-            "cannot read directory " + (base + "/driveC").toStdString() + ": No such file or directory");
+  EXPECT_EQ(
+      window.list(ListId::List2)->item(0),
+      "cannot read directory " + (base + "/driveC").toStdString() + ": No such file or directory");
   EXPECT_EQ(events.log, std::vector<std::string>({"Dir1_Change"}));
 }
 

@@ -19,10 +19,8 @@ inline std::vector<std::string> splitFields(const std::string& body) {
 
 inline bool isValidReading(const std::string& text) {
   static const int widths[] = {2, 3, 5, 5, 3, 5, 5, 5};
-  if (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0)
-    return false;
-  const std::vector<std::string> fields =
-      splitFields(text.substr(0, text.size() - 2));
+  if (text.size() < 2 || text.compare(text.size() - 2, 2, "\r\n") != 0) return false;
+  const std::vector<std::string> fields = splitFields(text.substr(0, text.size() - 2));
   if (fields.size() != 8) return false;
   for (std::size_t i = 0; i < 8; ++i) {
     if (static_cast<int>(fields[i].size()) != widths[i]) return false;
@@ -33,6 +31,4 @@ inline bool isValidReading(const std::string& text) {
   return meter >= 1 && meter <= 16 && std::stoi(fields[7]) >= 10000;
 }
 
-inline int meterOf(const std::string& text) {
-  return std::stoi(text.substr(0, 2));
-}
+inline int meterOf(const std::string& text) { return std::stoi(text.substr(0, 2)); }

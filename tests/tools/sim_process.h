@@ -35,9 +35,7 @@ class TempDir {
     std::error_code ignored;
     std::filesystem::remove_all(path_, ignored);
   }
-  std::string operator/(const std::string& name) const {
-    return path_ + "/" + name;
-  }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
  private:
   std::string path_;
@@ -71,13 +69,11 @@ class SimProcess {
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, stdoutPath_.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, stderrPath_.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) !=
-        0)
-      pid_ = -1;
+    posix_spawn_file_actions_addopen(&actions, 1, stdoutPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, stderrPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
   }
   SimProcess(const SimProcess&) = delete;
@@ -140,8 +136,7 @@ class LineReader {
   std::optional<std::string> next() {
     const auto giveUp = std::chrono::steady_clock::now() + kPatience;
     for (;;) {
-      if (const std::size_t end = buffer_.find("\r\n");
-          end != std::string::npos) {
+      if (const std::size_t end = buffer_.find("\r\n"); end != std::string::npos) {
         std::string line = buffer_.substr(0, end + 2);
         buffer_.erase(0, end + 2);
         return line;
@@ -173,14 +168,12 @@ inline std::string stopCommand(unsigned char count) {
 }
 
 inline bool writeAll(int fd, const std::string& bytes) {
-  return write(fd, bytes.data(), bytes.size()) ==
-         static_cast<ssize_t>(bytes.size());
+  return write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
 }
 
 inline bool pathExists(const std::string& path) {
   std::error_code ignored;
-  return std::filesystem::is_symlink(path, ignored) ||
-         std::filesystem::exists(path, ignored);
+  return std::filesystem::is_symlink(path, ignored) || std::filesystem::exists(path, ignored);
 }
 
 inline std::string linkTarget(const std::string& path) {
@@ -195,8 +188,7 @@ inline int countLogLines(const std::string& log, const std::string& kind) {
   int count = 0;
   while (std::getline(lines, line)) {
     const std::size_t space = line.find(' ');
-    if (space != std::string::npos &&
-        line.compare(space + 1, kind.size() + 1, kind + " ") == 0)
+    if (space != std::string::npos && line.compare(space + 1, kind.size() + 1, kind + " ") == 0)
       ++count;
   }
   return count;

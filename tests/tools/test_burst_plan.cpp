@@ -60,8 +60,7 @@ TEST(BurstPlan, ShuffleSendsEveryMeterOncePerSet) {
   for (int set = 0; set < 6; ++set) {
     std::vector<int> meters;
     for (int slot = 0; slot < 16; ++slot)
-      meters.push_back(
-          meterOf(bursts[1 + static_cast<std::size_t>(set * 16 + slot)].text));
+      meters.push_back(meterOf(bursts[1 + static_cast<std::size_t>(set * 16 + slot)].text));
     orders.insert(meters);
     std::sort(meters.begin(), meters.end());
     for (int meter = 1; meter <= 16; ++meter)
@@ -78,12 +77,9 @@ TEST(BurstPlan, SameSeedGivesTheSameStreamFaultsIncluded) {
   settings.seed = 2;
   BurstPlan other(settings);
   std::string a, b, c;
-  for (const Burst& burst : drain(first))
-    a += kindName(burst.kind) + burst.text;
-  for (const Burst& burst : drain(second))
-    b += kindName(burst.kind) + burst.text;
-  for (const Burst& burst : drain(other))
-    c += kindName(burst.kind) + burst.text;
+  for (const Burst& burst : drain(first)) a += kindName(burst.kind) + burst.text;
+  for (const Burst& burst : drain(second)) b += kindName(burst.kind) + burst.text;
+  for (const Burst& burst : drain(other)) c += kindName(burst.kind) + burst.text;
   EXPECT_EQ(a, b);
   EXPECT_NE(a, c);
 }
@@ -112,14 +108,12 @@ TEST(BurstPlan, GarbageAndHangupFollowEveryNthReadingWithoutTakingASlot) {
     }
   }
   EXPECT_EQ(slots, 32);
-  EXPECT_EQ(std::count_if(
-                bursts.begin(), bursts.end(),
-                [](const Burst& b) { return b.kind == BurstKind::Garbage; }),
+  EXPECT_EQ(std::count_if(bursts.begin(), bursts.end(),
+                          [](const Burst& b) { return b.kind == BurstKind::Garbage; }),
             6);
-  EXPECT_EQ(
-      std::count_if(bursts.begin(), bursts.end(),
-                    [](const Burst& b) { return b.kind == BurstKind::Hangup; }),
-      3);
+  EXPECT_EQ(std::count_if(bursts.begin(), bursts.end(),
+                          [](const Burst& b) { return b.kind == BurstKind::Hangup; }),
+            3);
 }
 
 TEST(BurstPlan, FaultyReadingsTakeTheirSlotsWithShortBeforeNulBeforeDuplicate) {
@@ -156,14 +150,12 @@ TEST(BurstPlan, DuplicateReportsAMeterTwiceInItsSetAndDropsAnother) {
   for (int set = 0; set < 3; ++set) {
     std::vector<int> meters;
     for (int slot = 0; slot < 16; ++slot) {
-      const Burst& burst =
-          bursts[1 + static_cast<std::size_t>(set * 16 + slot)];
+      const Burst& burst = bursts[1 + static_cast<std::size_t>(set * 16 + slot)];
       ASSERT_TRUE(isValidReading(burst.text));
       EXPECT_EQ(burst.meter, meterOf(burst.text));
       meters.push_back(burst.meter);
     }
-    EXPECT_EQ(bursts[static_cast<std::size_t>(16 + set * 16)].kind,
-              BurstKind::Duplicate);
+    EXPECT_EQ(bursts[static_cast<std::size_t>(16 + set * 16)].kind, BurstKind::Duplicate);
     EXPECT_EQ(meters[15], meters[14]);
     std::sort(meters.begin(), meters.end());
     EXPECT_EQ(std::unique(meters.begin(), meters.end()) - meters.begin(), 15);

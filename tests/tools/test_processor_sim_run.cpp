@@ -9,9 +9,7 @@ namespace {
 // The summary line at the end of the log, "summary sync 1, reading 16, ...".
 std::string summaryOf(const std::string& log) {
   const std::size_t at = log.find(" summary ");
-  return at == std::string::npos
-             ? ""
-             : log.substr(at + 1, log.find('\n', at) - at - 1);
+  return at == std::string::npos ? "" : log.substr(at + 1, log.find('\n', at) - at - 1);
 }
 
 void expectMetersInOrder(LineReader& reader, int first, int last) {
@@ -25,8 +23,8 @@ void expectMetersInOrder(LineReader& reader, int first, int last) {
 
 TEST(ProcessorSimRun, SendsSyncAndReadingsThenEndsOnTheStopCommand) {
   TempDir dir;
-  SimProcess sim({"--fast", "--silence", "50", "--sets", "2", "--link",
-                  dir / "com1", "--log", dir / "sim.log"},
+  SimProcess sim({"--fast", "--silence", "50", "--sets", "2", "--link", dir / "com1", "--log",
+                  dir / "sim.log"},
                  dir);
   ASSERT_TRUE(sim.started());
   const int fd = openStationSide(dir / "com1");
@@ -44,27 +42,24 @@ TEST(ProcessorSimRun, SendsSyncAndReadingsThenEndsOnTheStopCommand) {
   ASSERT_TRUE(status.has_value());
   ASSERT_TRUE(WIFEXITED(*status));
   EXPECT_EQ(WEXITSTATUS(*status), 0) << sim.err();
-  EXPECT_EQ(
-      sim.out(),
-      "stop command received: count 7 (bytes: 41 54 20 54 45 53 53 41 52 4f "
-      "3a 07 0d 0a)\n");
+  EXPECT_EQ(sim.out(),
+            "stop command received: count 7 (bytes: 41 54 20 54 45 53 53 41 52 4f "
+            "3a 07 0d 0a)\n");
   EXPECT_FALSE(pathExists(dir / "com1"));
 
   const std::string log = readWholeFile(dir / "sim.log");
   EXPECT_EQ(countLogLines(log, "sync"), 1);
   const int readings = countLogLines(log, "reading");
   EXPECT_GE(readings, 16);
-  EXPECT_EQ(summaryOf(log),
-            "summary sync 1, reading " + std::to_string(readings) +
-                ", garbage 0, nul 0, short 0, duplicate 0, hangup 0, back 0");
+  EXPECT_EQ(summaryOf(log), "summary sync 1, reading " + std::to_string(readings) +
+                                ", garbage 0, nul 0, short 0, duplicate 0, hangup 0, back 0");
 }
 
 TEST(ProcessorSimRun, AfterAHangUpTheLinkMovesAndReadingsGoOnWhereTheyStopped) {
   TempDir dir;
-  SimProcess sim(
-      {"--fast", "--silence", "50", "--sets", "2", "--hangup-every", "20",
-       "--hangup-ms", "300", "--link", dir / "com1", "--log", dir / "sim.log"},
-      dir);
+  SimProcess sim({"--fast", "--silence", "50", "--sets", "2", "--hangup-every", "20", "--hangup-ms",
+                  "300", "--link", dir / "com1", "--log", dir / "sim.log"},
+                 dir);
   const int before = openStationSide(dir / "com1");
   ASSERT_GE(before, 0);
   const std::string firstTerminal = linkTarget(dir / "com1");
@@ -102,8 +97,7 @@ TEST(ProcessorSimRun, AfterAHangUpTheLinkMovesAndReadingsGoOnWhereTheyStopped) {
 
 TEST(ProcessorSimRun, AStationThatClosesAndReopensGetsTheNextReading) {
   TempDir dir;
-  SimProcess sim(
-      {"--fast", "--silence", "1500", "--quiet", "--link", dir / "com1"}, dir);
+  SimProcess sim({"--fast", "--silence", "1500", "--quiet", "--link", dir / "com1"}, dir);
   int fd = openStationSide(dir / "com1");
   ASSERT_GE(fd, 0);
   {
@@ -123,8 +117,7 @@ TEST(ProcessorSimRun, AStationThatClosesAndReopensGetsTheNextReading) {
   ASSERT_TRUE(status.has_value());
   EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
   EXPECT_NE(sim.out().find("count 2"), std::string::npos);
-  EXPECT_NE(sim.err().find("warning: ignored 5 bytes from the station: hello"),
-            std::string::npos)
+  EXPECT_NE(sim.err().find("warning: ignored 5 bytes from the station: hello"), std::string::npos)
       << sim.err();
 }
 
@@ -177,8 +170,7 @@ TEST(ProcessorSimRun, ABadOptionExitsWithStatusTwoBeforeTouchingAnything) {
   ASSERT_TRUE(status.has_value());
   ASSERT_TRUE(WIFEXITED(*status));
   EXPECT_EQ(WEXITSTATUS(*status), 2);
-  EXPECT_NE(sim.err().find("--silence takes a whole number"),
-            std::string::npos);
+  EXPECT_NE(sim.err().find("--silence takes a whole number"), std::string::npos);
   EXPECT_FALSE(pathExists(dir / "com1"));
 }
 
@@ -191,8 +183,7 @@ TEST(ProcessorSimRun, DrivesASerialDeviceGivenByPath) {
   ASSERT_EQ(unlockpt(master), 0);
   const std::string slave = ptsname(master);
   TempDir dir;
-  SimProcess sim({"--fast", "--silence", "50", "--quiet", "--device", slave},
-                 dir);
+  SimProcess sim({"--fast", "--silence", "50", "--quiet", "--device", slave}, dir);
   LineReader reader(master);
   ASSERT_TRUE(reader.next().has_value());
   expectMetersInOrder(reader, 1, 3);

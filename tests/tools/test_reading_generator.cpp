@@ -44,8 +44,7 @@ TEST(ReadingGenerator, SameSeedSameValuesOtherSeedOtherValues) {
 TEST(ReadingGenerator, ShuffledOrderIsAFreshPermutationOfTheSixteenMeters) {
   ReadingGenerator generator(5);
   std::vector<int> sorted(kMeterCount);
-  for (int i = 0; i < kMeterCount; ++i)
-    sorted[static_cast<std::size_t>(i)] = i + 1;
+  for (int i = 0; i < kMeterCount; ++i) sorted[static_cast<std::size_t>(i)] = i + 1;
   EXPECT_EQ(generator.meterOrder(false), sorted);
 
   std::set<std::vector<int>> seen;

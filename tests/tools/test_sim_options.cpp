@@ -5,9 +5,7 @@
 namespace meterstation::sim {
 namespace {
 
-ParsedOptions parse(std::vector<std::string> args) {
-  return parseOptions(args);
-}
+ParsedOptions parse(std::vector<std::string> args) { return parseOptions(args); }
 
 TEST(SimOptions, DefaultsGiveAnEndlessPacedFaultFreeStream) {
   const ParsedOptions parsed = parse({});
@@ -69,10 +67,9 @@ TEST(SimOptions, HelpWinsOverEverythingAfterIt) {
   ASSERT_TRUE(parsed.ok);
   EXPECT_TRUE(parsed.options.help);
   for (const char* option :
-       {"--link", "--device", "--silence", "--sets", "--shuffle", "--fast",
-        "--seed", "--garbage-every", "--nul-every", "--short-every",
-        "--duplicate-every", "--hangup-every", "--hangup-ms", "--log",
-        "--quiet", "METERSTATION_COM1"})
+       {"--link", "--device", "--silence", "--sets", "--shuffle", "--fast", "--seed",
+        "--garbage-every", "--nul-every", "--short-every", "--duplicate-every", "--hangup-every",
+        "--hangup-ms", "--log", "--quiet", "METERSTATION_COM1"})
     EXPECT_NE(helpText().find(option), std::string::npos) << option;
 }
 
@@ -97,17 +94,14 @@ TEST(SimOptions, BadCommandLinesAreRefusedWithAMessageNamingTheProblem) {
       {{"--seed", "18446744073709551616"}, "whole number"},
       {{"--fast=yes"}, "--fast takes no value"},
       {{"--link="}, "--link needs a path"},
-      {{"--device", "/dev/ttyS0", "--link", "/tmp/x"},
-       "cannot go with --device"},
-      {{"--device", "/dev/ttyS0", "--hangup-every", "3"},
-       "cannot go with --device"},
+      {{"--device", "/dev/ttyS0", "--link", "/tmp/x"}, "cannot go with --device"},
+      {{"--device", "/dev/ttyS0", "--hangup-every", "3"}, "cannot go with --device"},
       {{"--hangup-ms", "100"}, "--hangup-ms needs --hangup-every"},
   };
   for (const BadCase& bad : cases) {
     const ParsedOptions parsed = parse(bad.args);
     EXPECT_FALSE(parsed.ok) << bad.args.front();
-    EXPECT_NE(parsed.error.find(bad.mentions), std::string::npos)
-        << "got: " << parsed.error;
+    EXPECT_NE(parsed.error.find(bad.mentions), std::string::npos) << "got: " << parsed.error;
   }
 }
 

@@ -12,8 +12,7 @@ std::string command(unsigned char count) {
 TEST(StopCommandDecoder, TakesTheCountByteOfAWholeCommand) {
   for (const int count : {0, 7, 10, 13, 65, 255}) {
     StopCommandDecoder decoder;
-    const DecodedInput decoded =
-        decoder.feed(command(static_cast<unsigned char>(count)));
+    const DecodedInput decoded = decoder.feed(command(static_cast<unsigned char>(count)));
     ASSERT_TRUE(decoded.stop.has_value()) << count;
     EXPECT_EQ(decoded.stop->count, count);
     EXPECT_EQ(decoded.stop->bytes, command(static_cast<unsigned char>(count)));

@@ -7,8 +7,7 @@
 
 namespace meterstation::sim {
 
-BurstLog::BurstLog(bool quiet)
-    : quiet_(quiet), start_(std::chrono::steady_clock::now()) {}
+BurstLog::BurstLog(bool quiet) : quiet_(quiet), start_(std::chrono::steady_clock::now()) {}
 
 BurstLog::~BurstLog() {
   if (file_ != nullptr) std::fclose(file_);
@@ -17,8 +16,7 @@ BurstLog::~BurstLog() {
 Result BurstLog::openFile(const std::string& path) {
   file_ = std::fopen(path.c_str(), "w");
   if (file_ == nullptr)
-    return Result::failure("cannot write the log " + path + ": " +
-                           std::strerror(errno));
+    return Result::failure("cannot write the log " + path + ": " + std::strerror(errno));
   return Result::success();
 }
 
@@ -61,8 +59,7 @@ void BurstLog::line(const std::string& text, bool progress) {
   if (file_ != nullptr) {
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start_);
-    std::fprintf(file_, "%lld.%03lld %s\n",
-                 static_cast<long long>(elapsed.count() / 1000),
+    std::fprintf(file_, "%lld.%03lld %s\n", static_cast<long long>(elapsed.count() / 1000),
                  static_cast<long long>(elapsed.count() % 1000), text.c_str());
     // Flushed line by line: a test or an operator reads it while we run.
     std::fflush(file_);

@@ -40,8 +40,7 @@ std::optional<Burst> BurstPlan::next() {
     return burst;
   }
   if (slot_ == order_.size()) {
-    if (settings_.sets > 0 && setsStarted_ == settings_.sets)
-      return std::nullopt;
+    if (settings_.sets > 0 && setsStarted_ == settings_.sets) return std::nullopt;
     order_ = generator_.meterOrder(settings_.shuffle);
     slot_ = 0;
     ++setsStarted_;
@@ -69,8 +68,7 @@ Burst BurstPlan::readingSlot() {
   ++slot_;
   if (due(faults.garbageEvery, readingsSent_))
     afterReading_.push_back({BurstKind::Garbage, generator_.garbage(), 0});
-  if (due(faults.hangupEvery, readingsSent_))
-    afterReading_.push_back({BurstKind::Hangup, "", 0});
+  if (due(faults.hangupEvery, readingsSent_)) afterReading_.push_back({BurstKind::Hangup, "", 0});
   return burst;
 }
 

@@ -66,9 +66,7 @@ class BurstPlan {
 
  private:
   Burst readingSlot();
-  static bool due(int every, long count) {
-    return every > 0 && count % every == 0;
-  }
+  static bool due(int every, long count) { return every > 0 && count % every == 0; }
 
   PlanSettings settings_;
   ReadingGenerator generator_;

@@ -23,22 +23,19 @@ std::string linkTarget(const std::string& path) {
 Result LinkFile::pointTo(const std::string& target) {
   struct stat existing {};
   if (lstat(path_.c_str(), &existing) == 0 && !S_ISLNK(existing.st_mode))
-    return Result::failure(path_ +
-                           " exists and is not a symlink; not replacing it");
+    return Result::failure(path_ + " exists and is not a symlink; not replacing it");
 
-  const std::filesystem::path parent =
-      std::filesystem::path(path_).parent_path();
+  const std::filesystem::path parent = std::filesystem::path(path_).parent_path();
   std::error_code ignored;
   if (!parent.empty()) std::filesystem::create_directories(parent, ignored);
 
   const std::string temporary = path_ + ".new." + std::to_string(getpid());
   unlink(temporary.c_str());
   if (symlink(target.c_str(), temporary.c_str()) != 0)
-    return Result::failure("cannot create the link " + temporary + ": " +
-                           std::strerror(errno));
+    return Result::failure("cannot create the link " + temporary + ": " + std::strerror(errno));
   if (rename(temporary.c_str(), path_.c_str()) != 0) {
-    const Result failure = Result::failure("cannot move the link to " + path_ +
-                                           ": " + std::strerror(errno));
+    const Result failure =
+        Result::failure("cannot move the link to " + path_ + ": " + std::strerror(errno));
     unlink(temporary.c_str());
     return failure;
   }

@@ -15,13 +15,10 @@
 using namespace meterstation::sim;
 
 int main(int argc, char** argv) {
-  const ParsedOptions parsed =
-      parseOptions(std::vector<std::string>(argv + 1, argv + argc));
+  const ParsedOptions parsed = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
   if (!parsed.ok) {
-    std::fprintf(
-        stderr,
-        "processor-sim: %s\nTry 'processor-sim --help' for the options.\n",
-        parsed.error.c_str());
+    std::fprintf(stderr, "processor-sim: %s\nTry 'processor-sim --help' for the options.\n",
+                 parsed.error.c_str());
     return 2;
   }
   const SimOptions& options = parsed.options;
@@ -37,8 +34,7 @@ int main(int argc, char** argv) {
   }
   BurstLog log(options.quiet);
   if (!options.logPath.empty()) {
-    if (const meterstation::Result opened = log.openFile(options.logPath);
-        !opened) {
+    if (const meterstation::Result opened = log.openFile(options.logPath); !opened) {
       std::fprintf(stderr, "processor-sim: %s\n", opened.error.c_str());
       return 1;
     }

@@ -22,8 +22,7 @@ constexpr std::chrono::nanoseconds characterOffset(std::int64_t index) {
 // character's offset always finds that character due.
 constexpr std::int64_t charactersDue(std::chrono::nanoseconds elapsed) {
   if (elapsed.count() < 0) return 0;
-  return ((elapsed.count() + 1) * kCharactersPerSecond + 999'999'999) /
-         1'000'000'000;
+  return ((elapsed.count() + 1) * kCharactersPerSecond + 999'999'999) / 1'000'000'000;
 }
 
 }  // namespace meterstation::sim

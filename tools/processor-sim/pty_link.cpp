@@ -24,8 +24,7 @@ Result PtyLink::open() {
   const int master = posix_openpt(O_RDWR | O_NOCTTY);
   if (master < 0) return systemFailure("cannot open a pseudo-terminal");
   char path[128];
-  if (grantpt(master) != 0 || unlockpt(master) != 0 ||
-      ptsname_r(master, path, sizeof path) != 0) {
+  if (grantpt(master) != 0 || unlockpt(master) != 0 || ptsname_r(master, path, sizeof path) != 0) {
     const Result failure = systemFailure("cannot unlock the pseudo-terminal");
     ::close(master);
     return failure;

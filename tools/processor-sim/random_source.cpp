@@ -11,8 +11,7 @@ std::uint64_t RandomSource::next() {
 }
 
 int RandomSource::between(int lo, int hi) {
-  const std::uint64_t span =
-      static_cast<std::uint64_t>(static_cast<std::int64_t>(hi) - lo) + 1;
+  const std::uint64_t span = static_cast<std::uint64_t>(static_cast<std::int64_t>(hi) - lo) + 1;
   // Rejecting the top remainder keeps small ranges free of modulo bias.
   const std::uint64_t limit = UINT64_MAX - UINT64_MAX % span;
   std::uint64_t value = next();

@@ -21,8 +21,8 @@ std::string formatReading(const ReadingFields& fields) {
   std::string text;
   for (int i = 0; i < kFieldCount; ++i) {
     if (i > 0) text += ',';
-    text += zeroFilled(fields[static_cast<std::size_t>(i)],
-                       kFieldWidths[static_cast<std::size_t>(i)]);
+    text +=
+        zeroFilled(fields[static_cast<std::size_t>(i)], kFieldWidths[static_cast<std::size_t>(i)]);
   }
   text += "\r\n";
   return text;
@@ -41,9 +41,7 @@ ReadingFields ReadingGenerator::fields(int meter) {
           random_.between(10000, 99999)};
 }
 
-std::string ReadingGenerator::reading(int meter) {
-  return formatReading(fields(meter));
-}
+std::string ReadingGenerator::reading(int meter) { return formatReading(fields(meter)); }
 
 std::vector<int> ReadingGenerator::meterOrder(bool shuffle) {
   std::vector<int> order(kMeterCount);

@@ -11,8 +11,7 @@ namespace meterstation::sim {
 
 inline constexpr int kMeterCount = 16;
 inline constexpr int kFieldCount = 8;
-inline constexpr std::array<int, kFieldCount> kFieldWidths = {2, 3, 5, 5,
-                                                              3, 5, 5, 5};
+inline constexpr std::array<int, kFieldCount> kFieldWidths = {2, 3, 5, 5, 3, 5, 5, 5};
 
 // The eight values of one reading in the processor's order; the first is
 // the meter number 1..16.

@@ -11,15 +11,12 @@ namespace meterstation::sim {
 
 Result SerialDevice::open() {
   close();
-  const int fd =
-      ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0)
-    return Result::failure("cannot open " + path_ + ": " +
-                           std::strerror(errno));
+  const int fd = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return Result::failure("cannot open " + path_ + ": " + std::strerror(errno));
   termios settings{};
   if (tcgetattr(fd, &settings) != 0) {
-    const Result failure = Result::failure(
-        path_ + " is not a serial device: " + std::strerror(errno));
+    const Result failure =
+        Result::failure(path_ + " is not a serial device: " + std::strerror(errno));
     ::close(fd);
     return failure;
   }
@@ -33,8 +30,8 @@ Result SerialDevice::open() {
   settings.c_cc[VMIN] = 0;
   settings.c_cc[VTIME] = 0;
   if (tcsetattr(fd, TCSANOW, &settings) != 0) {
-    const Result failure = Result::failure(
-        "cannot set " + path_ + " to 300,N,8,1: " + std::strerror(errno));
+    const Result failure =
+        Result::failure("cannot set " + path_ + " to 300,N,8,1: " + std::strerror(errno));
     ::close(fd);
     return failure;
   }

@@ -21,8 +21,7 @@ Result SignalWatch::install() {
   sigaddset(&blocked, SIGTERM);
   sigaddset(&blocked, SIGHUP);
   if (sigprocmask(SIG_BLOCK, &blocked, &waitMask_) != 0)
-    return Result::failure(std::string("cannot block signals: ") +
-                           std::strerror(errno));
+    return Result::failure(std::string("cannot block signals: ") + std::strerror(errno));
   sigdelset(&waitMask_, SIGINT);
   sigdelset(&waitMask_, SIGTERM);
   sigdelset(&waitMask_, SIGHUP);
@@ -32,8 +31,7 @@ Result SignalWatch::install() {
   sigemptyset(&action.sa_mask);
   for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
     if (sigaction(number, &action, nullptr) != 0)
-      return Result::failure(std::string("cannot catch signals: ") +
-                             std::strerror(errno));
+      return Result::failure(std::string("cannot catch signals: ") + std::strerror(errno));
   }
   // A write to a vanished reader must come back as an error, not end us.
   signal(SIGPIPE, SIG_IGN);

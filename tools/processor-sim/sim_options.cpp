@@ -21,8 +21,7 @@ ParsedOptions failure(std::string error) {
 // Whole decimal digits only: a sign, spaces or a fraction are typing
 // mistakes worth telling the operator about.
 std::optional<std::uint64_t> wholeNumber(const std::string& text) {
-  if (text.empty() || text.front() == '+' || text.front() == '-')
-    return std::nullopt;
+  if (text.empty() || text.front() == '+' || text.front() == '-') return std::nullopt;
   std::uint64_t value = 0;
   const char* end = text.data() + text.size();
   const auto [stop, error] = std::from_chars(text.data(), end, value);
@@ -40,31 +39,19 @@ struct NumberOption {
 const std::vector<NumberOption>& numberOptions() {
   static const std::vector<NumberOption> options = {
       {"--silence", 0, kLongestMs,
-       [](SimOptions& o, std::int64_t v) {
-         o.silenceMs = static_cast<int>(v);
-       }},
+       [](SimOptions& o, std::int64_t v) { o.silenceMs = static_cast<int>(v); }},
       {"--sets", 1, kLargestCount,
        [](SimOptions& o, std::int64_t v) { o.sets = static_cast<int>(v); }},
       {"--garbage-every", 1, kLargestCount,
-       [](SimOptions& o, std::int64_t v) {
-         o.faults.garbageEvery = static_cast<int>(v);
-       }},
+       [](SimOptions& o, std::int64_t v) { o.faults.garbageEvery = static_cast<int>(v); }},
       {"--nul-every", 1, kLargestCount,
-       [](SimOptions& o, std::int64_t v) {
-         o.faults.nulEvery = static_cast<int>(v);
-       }},
+       [](SimOptions& o, std::int64_t v) { o.faults.nulEvery = static_cast<int>(v); }},
       {"--short-every", 1, kLargestCount,
-       [](SimOptions& o, std::int64_t v) {
-         o.faults.shortEvery = static_cast<int>(v);
-       }},
+       [](SimOptions& o, std::int64_t v) { o.faults.shortEvery = static_cast<int>(v); }},
       {"--duplicate-every", 1, kLargestCount,
-       [](SimOptions& o, std::int64_t v) {
-         o.faults.duplicateEvery = static_cast<int>(v);
-       }},
+       [](SimOptions& o, std::int64_t v) { o.faults.duplicateEvery = static_cast<int>(v); }},
       {"--hangup-every", 1, kLargestCount,
-       [](SimOptions& o, std::int64_t v) {
-         o.faults.hangupEvery = static_cast<int>(v);
-       }},
+       [](SimOptions& o, std::int64_t v) { o.faults.hangupEvery = static_cast<int>(v); }},
       {"--hangup-ms", 0, kLongestMs,
        [](SimOptions& o, std::int64_t v) { o.hangupMs = static_cast<int>(v); }},
   };
@@ -105,11 +92,9 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
       return parsed;
     }
     if (name.rfind("--", 0) != 0 || name.size() == 2)
-      return failure("unexpected argument \"" + name +
-                     "\"; every option starts with --");
+      return failure("unexpected argument \"" + name + "\"; every option starts with --");
     std::optional<std::string> value;
-    if (const std::size_t equals = name.find('=');
-        equals != std::string::npos) {
+    if (const std::size_t equals = name.find('='); equals != std::string::npos) {
       value = name.substr(equals + 1);
       name.resize(equals);
     }
@@ -123,8 +108,7 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
     const NumberOption* number = findNumberOption(name);
     std::string* path = pathOption(options, name);
     const bool seed = name == "--seed";
-    if (number == nullptr && path == nullptr && !seed)
-      return failure("unknown option " + name);
+    if (number == nullptr && path == nullptr && !seed) return failure("unknown option " + name);
     if (!value) {
       if (i + 1 == args.size()) return failure(name + " needs a value");
       value = args[++i];
@@ -136,23 +120,21 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
       continue;
     }
     const std::optional<std::uint64_t> whole = wholeNumber(*value);
-    if (!whole)
-      return failure(name + " takes a whole number, not \"" + *value + "\"");
+    if (!whole) return failure(name + " takes a whole number, not \"" + *value + "\"");
     if (seed) {
       options.seed = *whole;
       continue;
     }
     if (*whole < static_cast<std::uint64_t>(number->min) ||
         *whole > static_cast<std::uint64_t>(number->max))
-      return failure(name + " must be from " + std::to_string(number->min) +
-                     " to " + std::to_string(number->max) + ", not " + *value);
+      return failure(name + " must be from " + std::to_string(number->min) + " to " +
+                     std::to_string(number->max) + ", not " + *value);
     number->store(options, static_cast<std::int64_t>(*whole));
     if (name == "--hangup-ms") hangupMsGiven = true;
   }
 
   if (!options.devicePath.empty() && !options.linkPath.empty())
-    return failure(
-        "--link names a pseudo-terminal and cannot go with --device");
+    return failure("--link names a pseudo-terminal and cannot go with --device");
   if (!options.devicePath.empty() && options.faults.hangupEvery > 0)
     return failure(
         "--hangup-every replaces a pseudo-terminal and cannot go with "

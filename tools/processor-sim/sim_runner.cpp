@@ -36,8 +36,8 @@ PlanSettings planSettings(const SimOptions& options) {
 
 }  // namespace
 
-SimRunner::SimRunner(const SimOptions& options, Line& line, LinkFile* link,
-                     BurstLog& log, const SignalWatch& signals)
+SimRunner::SimRunner(const SimOptions& options, Line& line, LinkFile* link, BurstLog& log,
+                     const SignalWatch& signals)
     : options_(options),
       line_(line),
       link_(link),
@@ -68,8 +68,7 @@ int SimRunner::run() {
       return finish(128 + signal);
     }
     if (revents != 0) {
-      if (const std::optional<int> status = readStation(revents))
-        return finish(*status);
+      if (const std::optional<int> status = readStation(revents)) return finish(*status);
     }
     if (const std::optional<int> status = step()) return finish(*status);
   }
@@ -122,8 +121,7 @@ short SimRunner::waitFor(std::optional<Time> until, short events) {
   timespec timeout{};
   timespec* timeoutOrForever = nullptr;
   if (until) {
-    const nanoseconds left =
-        std::max(nanoseconds(0), nanoseconds(*until - steady_clock::now()));
+    const nanoseconds left = std::max(nanoseconds(0), nanoseconds(*until - steady_clock::now()));
     timeout.tv_sec = static_cast<time_t>(left.count() / 1'000'000'000);
     timeout.tv_nsec = static_cast<long>(left.count() % 1'000'000'000);
     timeoutOrForever = &timeout;
@@ -131,21 +129,20 @@ short SimRunner::waitFor(std::optional<Time> until, short events) {
   pollfd watched{line_.fd(), events, 0};
   const bool withLine = events != 0 && line_.fd() >= 0;
   // EINTR is the signal we wait for; the caller looks at it.
-  const int ready = ppoll(withLine ? &watched : nullptr, withLine ? 1 : 0,
-                          timeoutOrForever, signals_.waitMask());
+  const int ready =
+      ppoll(withLine ? &watched : nullptr, withLine ? 1 : 0, timeoutOrForever, signals_.waitMask());
   return ready > 0 ? watched.revents : 0;
 }
 
 std::optional<int> SimRunner::readStation(short revents) {
   if ((revents & POLLOUT) != 0) writeBlocked_ = false;
-  if ((revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) == 0)
-    return std::nullopt;
+  if ((revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) == 0) return std::nullopt;
   char buffer[256];
   for (;;) {
     const ssize_t count = read(line_.fd(), buffer, sizeof buffer);
     if (count > 0) {
-      const DecodedInput decoded = decoder_.feed(
-          std::string_view(buffer, static_cast<std::size_t>(count)));
+      const DecodedInput decoded =
+          decoder_.feed(std::string_view(buffer, static_cast<std::size_t>(count)));
       if (!decoded.ignored.empty()) reportIgnored(decoded.ignored);
       if (decoded.stop) {
         const std::string text = describeStopCommand(*decoded.stop);
@@ -170,13 +167,11 @@ std::optional<int> SimRunner::readStation(short revents) {
 
 void SimRunner::reportIgnored(const std::string& bytes) {
   log_.warning("ignored " + std::to_string(bytes.size()) +
-               " bytes from the station: " + visibleText(bytes) + " (" +
-               hexBytes(bytes) + ")");
+               " bytes from the station: " + visibleText(bytes) + " (" + hexBytes(bytes) + ")");
 }
 
 void SimRunner::lineLost(const std::string& reason) {
-  if (const std::string held = decoder_.discardPending(); !held.empty())
-    reportIgnored(held);
+  if (const std::string held = decoder_.discardPending(); !held.empty()) reportIgnored(held);
   if (phase_ == Phase::WaitingForStation) return;
   if (phase_ == Phase::Sending) {
     // What went out of the torn burst is lost with the line; the whole
@@ -184,16 +179,14 @@ void SimRunner::lineLost(const std::string& reason) {
     sent_ = 0;
     writeBlocked_ = false;
   }
-  if (phase_ != Phase::WaitingForStation && phase_ != Phase::Reopening)
-    resumePhase_ = phase_;
+  if (phase_ != Phase::WaitingForStation && phase_ != Phase::Reopening) resumePhase_ = phase_;
   if (line_.seesFarEnd()) {
     line_.dropUnread();
     log_.note("the station closed the line; waiting for it to open it again");
     phase_ = Phase::WaitingForStation;
   } else {
     line_.close();
-    log_.warning(line_.name() + " failed (" + reason +
-                 "); opening it again every second");
+    log_.warning(line_.name() + " failed (" + reason + "); opening it again every second");
     phase_ = Phase::Reopening;
     retryAt_ = steady_clock::now() + kReopenRetry;
     reopenFailing_ = true;
@@ -208,8 +201,7 @@ std::optional<int> SimRunner::step() {
       // has left its bytes behind; its stop command still counts.
       if (pollfd probe{line_.fd(), POLLIN, 0};
           poll(&probe, 1, 0) > 0 && (probe.revents & POLLIN) != 0) {
-        if (const std::optional<int> status = readStation(probe.revents))
-          return status;
+        if (const std::optional<int> status = readStation(probe.revents)) return status;
       }
       if (line_.farEndOpen()) {
         log_.note("the station opened " + line_.name());
@@ -236,8 +228,7 @@ std::optional<int> SimRunner::step() {
 void SimRunner::startNextBurst() {
   std::optional<Burst> burst = plan_.next();
   if (!burst) {
-    log_.note("all " + std::to_string(options_.sets) +
-              " sets sent; waiting for the stop command");
+    log_.note("all " + std::to_string(options_.sets) + " sets sent; waiting for the stop command");
     phase_ = Phase::Idle;
     return;
   }
@@ -261,8 +252,7 @@ void SimRunner::sendDue() {
   const std::size_t due =
       options_.fast
           ? text.size()
-          : std::min(text.size(), static_cast<std::size_t>(
-                                      charactersDue(now - burstStart_)));
+          : std::min(text.size(), static_cast<std::size_t>(charactersDue(now - burstStart_)));
   while (sent_ < due) {
     const ssize_t count = write(line_.fd(), text.data() + sent_, due - sent_);
     if (count > 0) {
@@ -281,22 +271,17 @@ void SimRunner::sendDue() {
 
   log_.record(current_->kind, text);
   const Time end =
-      options_.fast
-          ? now
-          : burstStart_ +
-                characterOffset(static_cast<std::int64_t>(text.size()));
+      options_.fast ? now : burstStart_ + characterOffset(static_cast<std::int64_t>(text.size()));
   nextAt_ = end + milliseconds(options_.silenceMs);
   current_.reset();
   phase_ = Phase::Silence;
 }
 
 void SimRunner::hangUp() {
-  if (const std::string held = decoder_.discardPending(); !held.empty())
-    reportIgnored(held);
+  if (const std::string held = decoder_.discardPending(); !held.empty()) reportIgnored(held);
   const std::string name = line_.name();
   line_.close();
-  log_.record(BurstKind::Hangup, name + " closed for " +
-                                     std::to_string(options_.hangupMs) + " ms");
+  log_.record(BurstKind::Hangup, name + " closed for " + std::to_string(options_.hangupMs) + " ms");
   hungUp_ = true;
   resumePhase_ = Phase::Silence;
   phase_ = Phase::Reopening;
@@ -306,17 +291,15 @@ void SimRunner::hangUp() {
 void SimRunner::reopen() {
   const Time now = steady_clock::now();
   if (const Result opened = openLine(); !opened) {
-    if (!reopenFailing_)
-      log_.warning(opened.error + "; trying again every second");
+    if (!reopenFailing_) log_.warning(opened.error + "; trying again every second");
     reopenFailing_ = true;
     retryAt_ = now + kReopenRetry;
     return;
   }
   reopenFailing_ = false;
   if (hungUp_) {
-    log_.record(
-        BurstKind::Back,
-        line_.name() + (link_ != nullptr ? " linked at " + link_->path() : ""));
+    log_.record(BurstKind::Back,
+                line_.name() + (link_ != nullptr ? " linked at " + link_->path() : ""));
     hungUp_ = false;
   } else {
     log_.note(line_.name() + " is open again");

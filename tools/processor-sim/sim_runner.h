@@ -20,8 +20,8 @@ namespace meterstation::sim {
 class SimRunner {
  public:
   // `link` may be null (no --link).
-  SimRunner(const SimOptions& options, Line& line, LinkFile* link,
-            BurstLog& log, const SignalWatch& signals);
+  SimRunner(const SimOptions& options, Line& line, LinkFile* link, BurstLog& log,
+            const SignalWatch& signals);
 
   // The exit status: 0 after the stop command, 1 when the line cannot be
   // opened at the start, 128 + the signal number when stopped by one.

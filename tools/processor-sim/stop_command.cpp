@@ -12,11 +12,9 @@ namespace {
 // Length of the longest tail of text[from..] that could still grow into the
 // header.
 std::size_t heldTail(const std::string& text, std::size_t from) {
-  const std::size_t longest =
-      std::min(kStopHeader.size() - 1, text.size() - from);
+  const std::size_t longest = std::min(kStopHeader.size() - 1, text.size() - from);
   for (std::size_t length = longest; length > 0; --length) {
-    if (std::string_view(text).substr(text.size() - length) ==
-        kStopHeader.substr(0, length))
+    if (std::string_view(text).substr(text.size() - length) == kStopHeader.substr(0, length))
       return length;
   }
   return 0;
@@ -55,9 +53,7 @@ DecodedInput StopCommandDecoder::feed(std::string_view bytes) {
   }
 }
 
-std::string StopCommandDecoder::discardPending() {
-  return std::exchange(pending_, std::string());
-}
+std::string StopCommandDecoder::discardPending() { return std::exchange(pending_, std::string()); }
 
 std::string describeStopCommand(const StopCommand& command) {
   return "stop command received: count " + std::to_string(command.count) +

@@ -22,9 +22,8 @@ CompactListStore::Chunk& CompactListStore::chunkFor(std::size_t length) {
     Chunk& last = chunks_.back();
     if (last.capacity - last.used >= length) return last;
   }
-  std::size_t capacity = chunks_.empty()
-                             ? std::min(kFirstChunkBytes, maxChunkBytes_)
-                             : std::min(chunks_.back().capacity * 2, maxChunkBytes_);
+  std::size_t capacity = chunks_.empty() ? std::min(kFirstChunkBytes, maxChunkBytes_)
+                                         : std::min(chunks_.back().capacity * 2, maxChunkBytes_);
   // An item longer than a chunk gets a chunk of its own; it starts at 0
   // there, so its start still fits the 32 bits.
   capacity = std::max(capacity, length);

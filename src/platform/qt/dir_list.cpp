@@ -123,12 +123,14 @@ DirList::DirList(QWidget* parent) : QListWidget(parent) {
 
 Result DirList::open(const QString& path) {
   // An empty path would silently mean the process's directory.
-  if (path.trimmed().isEmpty()) return Result::failure(failure(path, QStringLiteral("no path given")));
+  if (path.trimmed().isEmpty())
+    return Result::failure(failure(path, QStringLiteral("no path given")));
   const QString clean = QDir::cleanPath(QDir(QDir::fromNativeSeparators(path)).absolutePath());
   // The station's texts hold one byte a character; a path that does not
   // fit could not be handed on to the station unchanged.
   if (!fitsLatin1(clean)) {
-    return Result::failure(failure(clean, QStringLiteral("its name has characters outside Latin-1")));
+    return Result::failure(
+        failure(clean, QStringLiteral("its name has characters outside Latin-1")));
   }
   QStringList children;
   if (Result listed = listSubdirectories(clean, children); !listed) return listed;
@@ -139,7 +141,8 @@ Result DirList::open(const QString& path) {
   clear();
   for (int level = 0; level < chain.size(); ++level) {
     const QString& dir = chain[level];
-    const QString caption = QDir(dir).isRoot() ? QDir::toNativeSeparators(dir) : QFileInfo(dir).fileName();
+    const QString caption =
+        QDir(dir).isRoot() ? QDir::toNativeSeparators(dir) : QFileInfo(dir).fileName();
     auto* entry = new QListWidgetItem(openIcon, caption, this);
     entry->setData(kPathRole, dir);
     entry->setData(kIndentRole, level);
@@ -171,7 +174,8 @@ void DirList::openEntry(int row) {
   const QString target = entryPath(row);
   if (target.isEmpty()) return;
   if (Result result = open(target); !result) {
-    emit readFailed(QString::fromLatin1(result.error.data(), static_cast<qsizetype>(result.error.size())));
+    emit readFailed(
+        QString::fromLatin1(result.error.data(), static_cast<qsizetype>(result.error.size())));
     return;
   }
   emit opened(path_);

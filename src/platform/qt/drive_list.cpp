@@ -24,11 +24,10 @@ QStringList sortedUnique(QStringList roots) {
   roots.removeAll(QString());
   std::sort(roots.begin(), roots.end(),
             [](const QString& a, const QString& b) { return a.compare(b, kPathCase) < 0; });
-  roots.erase(std::unique(roots.begin(), roots.end(),
-                          [](const QString& a, const QString& b) {
-                            return a.compare(b, kPathCase) == 0;
-                          }),
-              roots.end());
+  roots.erase(
+      std::unique(roots.begin(), roots.end(),
+                  [](const QString& a, const QString& b) { return a.compare(b, kPathCase) == 0; }),
+      roots.end());
   return roots;
 }
 
@@ -93,9 +92,8 @@ QString DriveList::driveOf(const QString& path) const {
 bool DriveList::isDrive(const QString& path) const {
   const QString clean = QDir::cleanPath(QDir::fromNativeSeparators(path));
   const QStringList roots = drives();
-  return std::any_of(roots.cbegin(), roots.cend(), [&](const QString& root) {
-    return clean.compare(root, kPathCase) == 0;
-  });
+  return std::any_of(roots.cbegin(), roots.cend(),
+                     [&](const QString& root) { return clean.compare(root, kPathCase) == 0; });
 }
 
 void DriveList::selectDriveOf(const QString& path) {

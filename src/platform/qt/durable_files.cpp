@@ -191,8 +191,8 @@ Result DurableFiles::append(const std::string& path, const std::string& bytes) {
 
 Result DurableFiles::replace(const std::string& path, const std::string& bytes) {
   // Hidden, so that a directory listing never offers the half-written file.
-  const std::string prefix = directoryOf(path) + "/." + fileNameOf(path) + ".tmp-" +
-                             std::to_string(::getpid()) + "-";
+  const std::string prefix =
+      directoryOf(path) + "/." + fileNameOf(path) + ".tmp-" + std::to_string(::getpid()) + "-";
   std::string temporary;
   int fd = -1;
   for (int attempt = 0; attempt < 100; ++attempt) {

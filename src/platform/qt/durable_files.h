@@ -32,8 +32,7 @@ class DurableFiles : public Files {
   Result append(const std::string& path, const std::string& bytes) override;
   ReadResult read(const std::string& path) override;
   bool exists(const std::string& path) override;
-  Result writeAt(const std::string& path, std::uint64_t offset,
-                 const std::string& bytes) override;
+  Result writeAt(const std::string& path, std::uint64_t offset, const std::string& bytes) override;
   Result truncate(const std::string& path, std::uint64_t size) override;
 
  private:

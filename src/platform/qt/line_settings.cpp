@@ -59,8 +59,9 @@ ParsedLineSettings parseLineSettings(const std::string& text) {
   parsed.settings.baud = static_cast<int>(number);
 
   const std::string& parity = parts[1];
-  const char letter =
-      parity.size() == 1 ? static_cast<char>(std::toupper(static_cast<unsigned char>(parity[0]))) : '\0';
+  const char letter = parity.size() == 1
+                          ? static_cast<char>(std::toupper(static_cast<unsigned char>(parity[0])))
+                          : '\0';
   if (letter != 'N' && letter != 'E' && letter != 'O' && letter != 'M' && letter != 'S') {
     return refused(text, "the parity must be N, E, O, M or S");
   }

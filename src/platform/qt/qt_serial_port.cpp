@@ -26,11 +26,16 @@ std::string latin1(const QString& text) { return text.toLatin1().toStdString(); 
 
 QSerialPort::Parity qtParity(char letter) {
   switch (letter) {
-    case 'E': return QSerialPort::EvenParity;
-    case 'O': return QSerialPort::OddParity;
-    case 'M': return QSerialPort::MarkParity;
-    case 'S': return QSerialPort::SpaceParity;
-    default: return QSerialPort::NoParity;
+    case 'E':
+      return QSerialPort::EvenParity;
+    case 'O':
+      return QSerialPort::OddParity;
+    case 'M':
+      return QSerialPort::MarkParity;
+    case 'S':
+      return QSerialPort::SpaceParity;
+    default:
+      return QSerialPort::NoParity;
   }
 }
 
@@ -44,8 +49,10 @@ QSerialPort::StopBits qtStopBits(StopBits stopBits) {
 #else
       return QSerialPort::OneAndHalfStop;
 #endif
-    case StopBits::Two: return QSerialPort::TwoStop;
-    default: return QSerialPort::OneStop;
+    case StopBits::Two:
+      return QSerialPort::TwoStop;
+    default:
+      return QSerialPort::OneStop;
   }
 }
 

@@ -48,8 +48,8 @@ class Latin1Validator : public QValidator {
   using QValidator::QValidator;
 
   State validate(QString& input, int&) const override {
-    const bool fits = std::all_of(input.cbegin(), input.cend(),
-                                  [](QChar c) { return c.unicode() <= 0xFF; });
+    const bool fits =
+        std::all_of(input.cbegin(), input.cend(), [](QChar c) { return c.unicode() <= 0xFF; });
     return fits ? Acceptable : Invalid;
   }
 };
@@ -80,9 +80,9 @@ void QtWindow::buildControls() {
   const qreal dpiY = where ? where->logicalDotsPerInchY() : 96.0;
   const auto place = [&](QWidget* widget, const char* name, Twips at, const char* tip) {
     widget->setObjectName(QString::fromLatin1(name));
-    widget->setGeometry(qRound(at.left * dpiX / kTwipsPerInch), qRound(at.top * dpiY / kTwipsPerInch),
-                        qRound(at.width * dpiX / kTwipsPerInch),
-                        qRound(at.height * dpiY / kTwipsPerInch));
+    widget->setGeometry(
+        qRound(at.left * dpiX / kTwipsPerInch), qRound(at.top * dpiY / kTwipsPerInch),
+        qRound(at.width * dpiX / kTwipsPerInch), qRound(at.height * dpiY / kTwipsPerInch));
     if (tip) widget->setToolTip(QString::fromLatin1(tip));
   };
   const auto makeButton = [&](const char* name, const char* caption, Twips at, const char* tip) {
@@ -104,7 +104,8 @@ void QtWindow::buildControls() {
     return label;
   };
 
-  setFixedSize(qRound(kClientWidth * dpiX / kTwipsPerInch), qRound(kClientHeight * dpiY / kTwipsPerInch));
+  setFixedSize(qRound(kClientWidth * dpiX / kTwipsPerInch),
+               qRound(kClientHeight * dpiY / kTwipsPerInch));
 
   drive_ = new DriveList(this);
   place(drive_, "Drive1", {120, 120, 2175, 315}, "Select drive for processor to be read.");
@@ -126,8 +127,10 @@ void QtWindow::buildControls() {
   lamp_ = new QFrame(this);
   lamp_->setFrameShape(QFrame::Box);
   place(lamp_, "Shape1", {120, 2040, 3135, 1455}, nullptr);
-  labels_[indexOf(LabelId::Label1)] = makeLabel("Label1", "", {360, 2640, 2055, 255}, "Progress template.");
-  labels_[indexOf(LabelId::Label4)] = makeLabel("Label4", "", {2280, 2640, 735, 255}, "Obs counter.");
+  labels_[indexOf(LabelId::Label1)] =
+      makeLabel("Label1", "", {360, 2640, 2055, 255}, "Progress template.");
+  labels_[indexOf(LabelId::Label4)] =
+      makeLabel("Label4", "", {2280, 2640, 735, 255}, "Obs counter.");
   // The status text and counter are read off the lamp.
   labels_[indexOf(LabelId::Label1)]->raise();
   labels_[indexOf(LabelId::Label4)]->raise();
@@ -135,7 +138,8 @@ void QtWindow::buildControls() {
   textBoxes_[0] = makeText("Text1", "qN01", {120, 3720, 615, 285},
                            "Processor subdirectory and file marker (4 char).");
   textBoxes_[1] = makeText("Text2", "", {840, 3720, 615, 285}, "Lines count.");
-  labels_[indexOf(LabelId::Label3)] = makeLabel("Label3", "", {1680, 3720, 615, 255}, "Processor type.");
+  labels_[indexOf(LabelId::Label3)] =
+      makeLabel("Label3", "", {1680, 3720, 615, 255}, "Processor type.");
   buttons_[5] = makeButton("Command6", "Init", {2520, 3720, 615, 255},
                            "Initialize default support files when Obs # is cleared.");
   buttons_[4] = makeButton("Command5", "End now", {3360, 3720, 855, 255},
@@ -162,9 +166,9 @@ void QtWindow::buildControls() {
   place(lists_[1], "List2", {3360, 4200, 4215, 840}, "Alarm limits and status.");
 
   const std::array<QWidget*, 16> focusOrder = {
-      lists_[0],     buttons_[0],   buttons_[1],   buttons_[2],     buttons_[3],     drive_,
-      dir_,          textBoxes_[0], textBoxes_[1], buttons_[4],     textBoxes_[2],   textBoxes_[3],
-      lists_[1],     buttons_[5],   checkBoxes_[0], checkBoxes_[1]};
+      lists_[0], buttons_[0],   buttons_[1],    buttons_[2],   buttons_[3],   drive_,
+      dir_,      textBoxes_[0], textBoxes_[1],  buttons_[4],   textBoxes_[2], textBoxes_[3],
+      lists_[1], buttons_[5],   checkBoxes_[0], checkBoxes_[1]};
   for (std::size_t i = 1; i < focusOrder.size(); ++i) {
     QWidget::setTabOrder(focusOrder[i - 1], focusOrder[i]);
   }
@@ -173,8 +177,9 @@ void QtWindow::buildControls() {
 void QtWindow::connectControls() {
   using Handler = void (StationEvents::*)();
   const std::array<Handler, 6> clicks = {
-      &StationEvents::Command1_Click, &StationEvents::Command2_Click, &StationEvents::Command3_Click,
-      &StationEvents::Command4_Click, &StationEvents::Command5_Click, &StationEvents::Command6_Click};
+      &StationEvents::Command1_Click, &StationEvents::Command2_Click,
+      &StationEvents::Command3_Click, &StationEvents::Command4_Click,
+      &StationEvents::Command5_Click, &StationEvents::Command6_Click};
   for (std::size_t i = 0; i < buttons_.size(); ++i) {
     const Handler handler = clicks[i];
     connect(buttons_[i], &QPushButton::clicked, this, [this, handler] { dispatch(handler); });
@@ -182,7 +187,8 @@ void QtWindow::connectControls() {
   for (QLineEdit* box : textBoxes_) {
     connect(box, &QLineEdit::inputRejected, this, [] { QApplication::beep(); });
   }
-  connect(drive_, &DriveList::driveChosen, this, [this] { dispatch(&StationEvents::Drive1_Change); });
+  connect(drive_, &DriveList::driveChosen, this,
+          [this] { dispatch(&StationEvents::Drive1_Change); });
   connect(dir_, &DirList::opened, this, [this](const QString& path) {
     directoryShown(path);
     dispatch(&StationEvents::Dir1_Change);
@@ -210,7 +216,9 @@ QLabel* QtWindow::label(LabelId id) const { return labels_[indexOf(id)]; }
 QCheckBox* QtWindow::checkBox(CheckId id) const { return checkBoxes_[indexOf(id)]; }
 QPushButton* QtWindow::button(ButtonId id) const { return buttons_[indexOf(id)]; }
 
-void QtWindow::addItem(ListId list, const std::string& item) { lists_[indexOf(list)]->addItem(item); }
+void QtWindow::addItem(ListId list, const std::string& item) {
+  lists_[indexOf(list)]->addItem(item);
+}
 
 std::string QtWindow::text(TextId box) const { return bytes(textBoxes_[indexOf(box)]->text()); }
 
@@ -257,8 +265,9 @@ QStringList QtWindow::directoriesOfDrive(const QString& drive) const {
 
 void QtWindow::setDirPath(const std::string& path) {
   const QString requested = QDir::cleanPath(QDir::fromNativeSeparators(latin1(path)));
-  const QStringList candidates =
-      drive_->isDrive(requested) ? directoriesOfDrive(drive_->driveOf(requested)) : QStringList{requested};
+  const QStringList candidates = drive_->isDrive(requested)
+                                     ? directoriesOfDrive(drive_->driveOf(requested))
+                                     : QStringList{requested};
   for (const QString& candidate : candidates) {
     if (const Result shown = dir_->open(candidate); !shown) {
       lists_[1]->addItem(shown.error);

@@ -43,13 +43,9 @@ void StationListView::addItem(const std::string& item) {
   }
 }
 
-std::string StationListView::item(std::size_t index) const {
-  return std::string(store_.at(index));
-}
+std::string StationListView::item(std::size_t index) const { return std::string(store_.at(index)); }
 
-int StationListView::visibleRows() const {
-  return std::max(1, viewport()->height() / rowHeight_);
-}
+int StationListView::visibleRows() const { return std::max(1, viewport()->height() / rowHeight_); }
 
 std::size_t StationListView::topRow() const {
   return static_cast<std::size_t>(std::max(0, verticalScrollBar()->value()));
