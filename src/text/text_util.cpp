@@ -64,7 +64,7 @@ std::string magnitudeText(double magnitude, int digits) {
   if (exponent < 0) {
     return "0." + std::string(static_cast<std::size_t>(-exponent) - 1, '0') + digitsOnly;
   }
-  const auto intDigits = static_cast<std::size_t>(exponent + 1);
+  const auto intDigits = static_cast<std::size_t>(exponent) + 1;
   if (digitsOnly.size() <= intDigits) {
     return digitsOnly + std::string(intDigits - digitsOnly.size(), '0');
   }

@@ -5,7 +5,7 @@
 namespace meterstation::sim {
 namespace {
 
-ParsedOptions parse(std::vector<std::string> args) { return parseOptions(args); }
+ParsedOptions parse(const std::vector<std::string>& args) { return parseOptions(args); }
 
 TEST(SimOptions, DefaultsGiveAnEndlessPacedFaultFreeStream) {
   const ParsedOptions parsed = parse({});

@@ -7,7 +7,7 @@
 namespace meterstation::sim {
 
 // A pseudo-terminal whose slave the station opens as its serial port.
-class PtyLink : public Line {
+class PtyLink final : public Line {
  public:
   PtyLink() = default;
   PtyLink(const PtyLink&) = delete;

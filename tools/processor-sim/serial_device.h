@@ -7,7 +7,7 @@
 namespace meterstation::sim {
 
 // A real serial port, set to 300,N,8,1 raw without flow control.
-class SerialDevice : public Line {
+class SerialDevice final : public Line {
  public:
   explicit SerialDevice(std::string path) : path_(std::move(path)) {}
   SerialDevice(const SerialDevice&) = delete;
