@@ -61,6 +61,19 @@ TEST(NumericValue, HexAndOctalIntegers) {
   EXPECT_EQ(numericValue("&H"), 0);
   EXPECT_EQ(numericValue("&HZ1"), 0);
   EXPECT_EQ(numericValue(" & H 1 0"), 16);
+  // Beyond 53 bits the value is rounded once, as a decimal text is, not at
+  // every digit: 2^57 + 17 is nearer to 2^57 + 32 than to 2^57.
+  EXPECT_EQ(numericValue("&H200000000000011"), 0x1p57 + 32);
+  EXPECT_EQ(numericValue("&O10000000000000000021"), 0x1p57 + 32);
+}
+
+TEST(NumericValue, OutOfRangeFollowsTheMagnitudeNotTheExponentSign) {
+  const double inf = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(numericValue("1" + std::string(500, '0') + "e-100"), inf);
+  EXPECT_EQ(numericValue("-1" + std::string(500, '0') + "e-100"), -inf);
+  EXPECT_EQ(numericValue("0." + std::string(400, '0') + "1e5"), 0);
+  EXPECT_EQ(numericValue("1e400"), inf);
+  EXPECT_EQ(numericValue("1e-400"), 0);
 }
 
 TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour) {
@@ -86,6 +99,12 @@ TEST(RoundHalfEven, UnrepresentableValuesGiveNoInteger) {
   EXPECT_EQ(roundHalfEven(-0.6, 0, 10), std::nullopt);
   EXPECT_EQ(roundHalfEven(2147483647.4, 0, 2147483647), 2147483647);
   EXPECT_EQ(roundHalfEven(2147483647.6, 0, 2147483647), std::nullopt);
+  // 2^63 equals the largest int64 once that is made a double, yet cannot be
+  // converted back.
+  EXPECT_EQ(roundHalfEven(9223372036854775808.0, 0, std::numeric_limits<std::int64_t>::max()),
+            std::nullopt);
+  EXPECT_EQ(roundHalfEven(-9223372036854775808.0, std::numeric_limits<std::int64_t>::min(), 0),
+            std::numeric_limits<std::int64_t>::min());
 }
 
 TEST(RoundHalfEven, ClampedIntoTheBounds) {

@@ -1,5 +1,6 @@
 #include "text/text_util.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -18,14 +19,68 @@ int hexDigitValue(char c) {
   return -1;
 }
 
+// Summing digit by digit would round at every step once the value passes
+// 53 bits; the digits are turned into hexadecimal text instead (octal
+// regrouped three bits at a time into four) and rounded once by from_chars.
 double radixValue(const std::string& s, std::size_t from, int radix) {
-  double value = 0;
-  for (std::size_t i = from; i < s.size(); ++i) {
-    const int d = hexDigitValue(s[i]);
-    if (d < 0 || d >= radix) break;
-    value = value * radix + d;
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string hex;
+  unsigned bits = 0;
+  int bitCount = 0;
+  std::size_t end = from;
+  while (end < s.size() && hexDigitValue(s[end]) >= 0 && hexDigitValue(s[end]) < radix) ++end;
+  if (radix == 16) {
+    hex = s.substr(from, end - from);
+  } else {
+    // Pad on the left so the bit groups end exactly with the last digit.
+    bitCount = static_cast<int>((4 - (3 * (end - from)) % 4) % 4);
+    for (std::size_t i = from; i < end; ++i) {
+      bits = (bits << 3) | static_cast<unsigned>(hexDigitValue(s[i]));
+      bitCount += 3;
+      if (bitCount >= 4) {
+        bitCount -= 4;
+        hex += kHex[(bits >> bitCount) & 0xF];
+      }
+    }
   }
+  if (hex.empty()) return 0;
+  double value = 0;
+  const auto [ptr, ec] =
+      std::from_chars(hex.data(), hex.data() + hex.size(), value, std::chars_format::hex);
+  (void)ptr;
+  if (ec == std::errc::result_out_of_range) return std::numeric_limits<double>::infinity();
   return value;
+}
+
+// Power of ten of the first significant digit of a non-zero number text
+// (digits, optional ".", optional "e" with sign and digits).
+std::int64_t decimalOrder(const std::string& number) {
+  const std::size_t e = number.find('e');
+  const std::string mantissa = number.substr(0, e);
+  const std::size_t point = mantissa.find('.');
+  const std::size_t intDigits = point == std::string::npos ? mantissa.size() : point;
+  std::int64_t order = 0;
+  std::int64_t index = 0;
+  for (char c : mantissa) {
+    if (c == '.') continue;
+    if (c != '0') {
+      order = static_cast<std::int64_t>(intDigits) - 1 - index;
+      break;
+    }
+    ++index;
+  }
+  std::int64_t exponent = 0;
+  if (e != std::string::npos) {
+    std::size_t i = e + 1;
+    const bool negative = i < number.size() && number[i] == '-';
+    if (i < number.size() && (number[i] == '-' || number[i] == '+')) ++i;
+    // Far beyond any digit count a text can have, so the cap decides nothing.
+    for (; i < number.size(); ++i) {
+      exponent = std::min<std::int64_t>(exponent * 10 + (number[i] - '0'), 1'000'000'000'000);
+    }
+    if (negative) exponent = -exponent;
+  }
+  return order + exponent;
 }
 
 // Writes |value| with at most `digits` significant digits in the plain form
@@ -126,10 +181,10 @@ double numericValue(const std::string& text) {
   (void)ptr;
   if (ec == std::errc::result_out_of_range) {
     // from_chars leaves the value alone on overflow and underflow; tell the
-    // two apart by the exponent's sign.
-    const std::size_t e = number.find('e');
-    const bool tiny = e != std::string::npos && e + 1 < number.size() && number[e + 1] == '-';
-    value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+    // two apart by the decimal order of magnitude, not the exponent's sign
+    // alone: many digits can outweigh a negative exponent and leading zeros
+    // a positive one.
+    value = decimalOrder(number) < 0 ? 0.0 : std::numeric_limits<double>::infinity();
   }
   return negative ? -value : value;
 }
