@@ -1,0 +1,130 @@
+#pragma once
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "fakes/station_harness.h"
+#include "platform/qt/durable_files.h"
+#include "output/support_files.h"
+
+namespace meterstation::reliability {
+
+using testing::FakeClock;
+using testing::FakeHost;
+using testing::FakeSerialPort;
+using testing::FakeTimer;
+using testing::FakeWindow;
+using testing::readingOf;
+
+// A scratch directory that is removed with everything in it, whatever the
+// test left behind (a directory where a file was, a read-only mode).
+class ScratchDir {
+ public:
+  ScratchDir() {
+    char name[] = "/tmp/meterstation-rel-XXXXXX";
+    root_ = ::mkdtemp(name) != nullptr ? name : "";
+  }
+  ~ScratchDir() {
+    if (!root_.empty()) std::system(("chmod -R u+rwx '" + root_ + "' && rm -rf '" + root_ + "'").c_str());
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::string& root() const { return root_; }
+
+ private:
+  std::string root_;
+};
+
+inline std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+inline std::set<std::string> entriesOf(const std::string& dir) {
+  std::set<std::string> names;
+  if (DIR* d = ::opendir(dir.c_str())) {
+    while (const dirent* e = ::readdir(d)) {
+      const std::string name = e->d_name;
+      if (name != "." && name != "..") names.insert(name);
+    }
+    ::closedir(d);
+  }
+  return names;
+}
+
+// The whole station over the real files adapter, in a data directory
+// "<root>/qN07"; window, port, timer and clock are the in-memory fakes so a
+// set takes no time.
+struct RealFilesStation {
+  explicit RealFilesStation(const std::string& root, FileSystemCalls calls = FileSystemCalls::real())
+      : dir(root + "/qN07"), files(std::move(calls)) {
+    ::mkdir(dir.c_str(), 0777);
+    window.dir = dir;
+    window.separator = '/';
+    window.texts[TextId::Text3] = "9999";
+    host.recoveryDir = root + "/recovery";
+    window.events = &form;
+    form.Form_Load();
+    form.Dir1_Change();
+    form.Command1_Click();
+    burst("noise before the first quiet period\r\n");
+  }
+
+  void burst(const std::string& text) {
+    serial.received += text;
+    serial.event = CommEvent::Receive;
+    form.MSComm1_OnComm();
+    if (timer.advance(timer.intervalMs > 0 ? timer.intervalMs : 1)) form.Timer1_Timer();
+  }
+  // One set; `tag` (0..999) marks its readings so the sets can be told apart.
+  void set(int tag) {
+    for (int m = 1; m <= 16; ++m) burst(readingOf(m, tag % 1000, 10000 + m));
+  }
+
+  std::string path(const std::string& name) const { return dir + "/" + name; }
+  std::string file(const std::string& name) const { return slurp(path(name)); }
+  bool list2Has(const std::string& item) const {
+    for (const std::string& line : window.list2) {
+      if (line == item) return true;
+    }
+    return false;
+  }
+  // The tags of the database lines in file order; a line that is not a
+  // whole database line counts as -1.
+  std::vector<int> databaseTags() const {
+    std::vector<int> tags;
+    for (const std::string& line : fileLines(file("qn.db1"))) {
+      tags.push_back(line.size() == 676 ? std::stoi(line.substr(22, 3)) : -1);
+    }
+    return tags;
+  }
+  std::vector<int> waitingTags(const std::string& name) const {
+    std::vector<int> tags;
+    const auto& all = form.pendingAppends().lines();
+    if (const auto it = all.find(name); it != all.end()) {
+      for (const std::string& line : it->second) tags.push_back(std::stoi(line.substr(22, 3)));
+    }
+    return tags;
+  }
+
+  std::string dir;
+  FakeWindow window;
+  FakeSerialPort serial;
+  FakeTimer timer;
+  FakeClock clock;
+  DurableFiles files;
+  FakeHost host;
+  Form1 form{window, serial, timer, clock, files, host};
+};
+
+}  // namespace meterstation::reliability

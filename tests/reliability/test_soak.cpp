@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "e2e/station_under_test.h"
+#include "output/support_files.h"
+
+namespace meterstation::e2e {
+namespace {
+
+long residentKilobytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+  }
+  return -1;
+}
+
+int soakSets() {
+  const char* given = std::getenv("METERSTATION_SOAK_SETS");
+  return given != nullptr ? std::atoi(given) : 100;
+}
+
+long listBytes(const StationUnderTest& s) {
+  return static_cast<long>(s.window.list(ListId::List1)->store().memoryBytes() +
+                           s.window.list(ListId::List2)->store().memoryBytes());
+}
+
+// Many sets through a pseudo-terminal with the processor's faults mixed
+// in; nothing the processor sent may go missing and memory must not creep.
+TEST(Soak, EveryReadingIsCountedAndMemoryStaysFlat) {
+  const int sets = soakSets();
+  QTemporaryDir tmp;
+  ASSERT_TRUE(tmp.isValid());
+  const QString data = tmp.path() + "/qN42";
+  ASSERT_TRUE(QDir().mkpath(data));
+  Simulator sim;
+  ASSERT_TRUE(sim.start(tmp.path(), {"--fast", "--silence", "50", "--seed", "77", "--shuffle", "--garbage-every", "29",
+                                     "--short-every", "37",
+                                     "--hangup-every", "997", "--hangup-ms", "1000"}));
+  qputenv("METERSTATION_COM1", sim.link.toLocal8Bit());
+
+  StationUnderTest s;
+  s.window.setDirPath(data.toStdString());
+  ASSERT_EQ(s.window.dirPath(), data.toStdString());
+  s.window.textBox(TextId::Text4)->setText("15");
+  s.window.textBox(TextId::Text3)->setText(QString::number(sets));
+  QTest::mouseClick(s.window.button(ButtonId::Command1), Qt::LeftButton);
+
+  const int baselineSets = std::min(100, sets / 5);
+  const int timeoutMs = 5000 + sets * 3000;
+  ASSERT_TRUE(waitUntil([&] { return s.form.state().obsCount >= baselineSets; }, timeoutMs));
+  const long baseRss = residentKilobytes();
+  const long baseLists = listBytes(s);
+  ASSERT_TRUE(waitUntil([&] { return s.form.ended(); }, timeoutMs))
+      << "sets completed: " << s.form.state().obsCount;
+  const long endRss = residentKilobytes();
+  const long endLists = listBytes(s);
+  ASSERT_TRUE(sim.process.waitForFinished(10000));
+  qunsetenv("METERSTATION_COM1");
+
+  std::size_t sent = 0;
+  for (const char* kind : {"reading", "garbage", "short"}) sent += sim.sent(kind).size();
+  const std::vector<std::string> list1 = s.items(ListId::List1);
+  std::size_t accepted = 0;
+  for (const std::string& item : list1) accepted += item != "sync ";
+  std::size_t rejected = 0;
+  for (const std::string& item : s.items(ListId::List2)) rejected += item.rfind("bad reading: ", 0) == 0;
+  // The processor runs on until the stop command, so one burst may still
+  // be on its way when the station ends.
+  EXPECT_GE(sent, accepted + rejected);
+  EXPECT_LE(sent, accepted + rejected + 1) << accepted << " accepted, " << rejected << " rejected";
+  EXPECT_EQ(accepted, static_cast<std::size_t>(sets) * 16);
+
+  const std::string db = readFile(data + "/qn.db1");
+  EXPECT_EQ(db.size(), static_cast<std::size_t>(sets) * 678);
+  EXPECT_EQ(fileLines(db).size(), static_cast<std::size_t>(sets));
+  for (const std::string& line : fileLines(db)) EXPECT_EQ(line.size(), 676U) << line;
+  EXPECT_EQ(s.form.pendingAppends().totalWaiting(), 0U);
+
+  // A few megabytes of slack for the allocator and Qt's caches.
+  const long growthKb = (endRss - baseRss) - (endLists - baseLists) / 1024;
+  std::printf("soak: %d sets, %zu bursts sent, %zu accepted, %zu rejected; VmRSS %ld kB after %d sets,"
+              " %ld kB at the end, lists grew by %ld kB\n",
+              sets, sent, accepted, rejected, baseRss, baselineSets, endRss,
+              (endLists - baseLists) / 1024);
+  EXPECT_LT(growthKb, 4 * 1024) << "memory grew beyond what the lists hold";
+}
+
+}  // namespace
+}  // namespace meterstation::e2e

@@ -1,0 +1,88 @@
+// The real station, built as the program builds it, making the operator's
+// moves by itself: it opens the working directory given on the command
+// line, types Obs # and Interval and presses Com1. Tests start it, kill it
+// at any moment and start it again on the same directory.
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/qt/durable_files.h"
+#include "platform/qt/local_clock.h"
+#include "platform/qt/qt_host.h"
+#include "platform/qt/qt_serial_port.h"
+#include "platform/qt/qt_timer.h"
+#include "platform/qt/qt_window.h"
+#include "station/form1.h"
+
+namespace {
+
+struct RunnerOptions {
+  std::string dir;
+  QString obs = QStringLiteral("9999");
+  QString interval = QStringLiteral("2000");
+};
+
+bool parse(int argc, char** argv, RunnerOptions& options) {
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const char* name = argv[i];
+    const char* value = argv[i + 1];
+    if (std::strcmp(name, "--dir") == 0) {
+      options.dir = value;
+    } else if (std::strcmp(name, "--obs") == 0) {
+      options.obs = QString::fromLatin1(value);
+    } else if (std::strcmp(name, "--interval") == 0) {
+      options.interval = QString::fromLatin1(value);
+    } else {
+      return false;
+    }
+  }
+  return argc % 2 == 1 && !options.dir.empty();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  RunnerOptions options;
+  if (!parse(argc, argv, options)) {
+    std::fprintf(stderr,
+                 "usage: station-runner --dir WORKING_DIR [--obs N] [--interval MS]\n"
+                 "Port 1 is the device named by METERSTATION_COM1.\n");
+    return 2;
+  }
+
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("meterstation");
+
+  meterstation::QtWindow window;
+  meterstation::QtSerialPort serial;
+  meterstation::QtTimer timer;
+  meterstation::LocalClock clock;
+  meterstation::DurableFiles files;
+  meterstation::QtHost host;
+  meterstation::Form1 form(window, serial, timer, clock, files, host);
+  window.bind(form);
+  serial.bind(form);
+  timer.bind(form);
+
+  form.Form_Load();
+  window.show();
+
+  // Once the window is up, as an operator would after it appears.
+  QTimer::singleShot(0, &window, [&] {
+    window.setDirPath(options.dir);
+    if (window.dirPath() != options.dir) {
+      std::fprintf(stderr, "station-runner: could not open %s\n", options.dir.c_str());
+      QApplication::exit(1);
+      return;
+    }
+    window.textBox(meterstation::TextId::Text4)->setText(options.interval);
+    window.textBox(meterstation::TextId::Text3)->setText(options.obs);
+    window.button(meterstation::ButtonId::Command1)->click();
+  });
+  return QApplication::exec();
+}
