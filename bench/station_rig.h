@@ -1,0 +1,160 @@
+#pragma once
+
+#include <QApplication>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/qt/durable_files.h"
+#include "platform/qt/local_clock.h"
+#include "platform/qt/qt_host.h"
+#include "platform/qt/qt_serial_port.h"
+#include "platform/qt/qt_timer.h"
+#include "platform/qt/qt_window.h"
+#include "station/form1.h"
+
+namespace meterstation::bench {
+
+using SteadyClock = std::chrono::steady_clock;
+
+double millisBetween(SteadyClock::time_point from, SteadyClock::time_point to);
+
+// Stands between the adapters and Form1: notes when each tick starts before
+// the station sees it, and how long the longest handler call kept the event
+// thread busy.
+class TimedEvents : public StationEvents {
+ public:
+  explicit TimedEvents(StationEvents& inner) : inner_(inner) {}
+
+  void Form_Load() override { timed(&StationEvents::Form_Load); }
+  void Form_Unload() override { timed(&StationEvents::Form_Unload); }
+  void Drive1_Change() override { timed(&StationEvents::Drive1_Change); }
+  void Dir1_Change() override { timed(&StationEvents::Dir1_Change); }
+  void Command1_Click() override { timed(&StationEvents::Command1_Click); }
+  void Command2_Click() override { timed(&StationEvents::Command2_Click); }
+  void Command3_Click() override { timed(&StationEvents::Command3_Click); }
+  void Command4_Click() override { timed(&StationEvents::Command4_Click); }
+  void Command5_Click() override { timed(&StationEvents::Command5_Click); }
+  void Command6_Click() override { timed(&StationEvents::Command6_Click); }
+  void MSComm1_OnComm() override { timed(&StationEvents::MSComm1_OnComm); }
+  void Timer1_Timer() override;
+
+  // Start of every tick, in order; read only once the writer has finished
+  // or under tickMutex.
+  std::vector<SteadyClock::time_point> tickStarts;
+  std::mutex tickMutex;
+  std::atomic<int> ticks{0};
+  double longestHandlerMs = 0;
+
+ private:
+  void timed(void (StationEvents::*handler)());
+
+  StationEvents& inner_;
+};
+
+// Passes everything to the real port and keeps what each input() returned,
+// so a bench can tell a merged or split reading from a clean one.
+class RecordingPort : public SerialPort {
+ public:
+  explicit RecordingPort(SerialPort& inner) : inner_(inner) {}
+
+  void setCommPort(int port) override { inner_.setCommPort(port); }
+  int commPort() const override { return inner_.commPort(); }
+  void setSettings(const std::string& settings) override { inner_.setSettings(settings); }
+  std::string settings() const override { return inner_.settings(); }
+  bool portOpen() const override { return inner_.portOpen(); }
+  Result setPortOpen(bool open) override { return inner_.setPortOpen(open); }
+  std::string input() override;
+  Result output(const std::string& bytes) override { return inner_.output(bytes); }
+  CommEvent commEvent() const override { return inner_.commEvent(); }
+  std::string commEventText() const override { return inner_.commEventText(); }
+
+  std::vector<std::string> inputs;
+
+ private:
+  SerialPort& inner_;
+};
+
+// The master side of a pseudo-terminal whose slave the station opens as COM1.
+class PtyWriter {
+ public:
+  PtyWriter();
+  ~PtyWriter();
+  PtyWriter(const PtyWriter&) = delete;
+  PtyWriter& operator=(const PtyWriter&) = delete;
+
+  bool ok() const { return master_ >= 0; }
+  const std::string& slaveName() const { return slave_; }
+  // Writes the whole text; returns the moment the last byte was handed over.
+  SteadyClock::time_point write(const std::string& text);
+
+ private:
+  int master_ = -1;
+  std::string slave_;
+};
+
+// The real station, wired as the program wires it but through the two
+// proxies, on its own pseudo-terminal and temporary working directory.
+class StationRig {
+ public:
+  explicit StationRig(int intervalMs);
+  ~StationRig();
+
+  bool ready() const { return ready_; }
+  const std::string& error() const { return error_; }
+  // The operator opens the working directory and presses Com1.
+  bool start();
+
+  PtyWriter pty;
+  QtWindow window;
+  QtSerialPort serial;
+  RecordingPort recording{serial};
+  QtTimer timer;
+  LocalClock clock;
+  DurableFiles files;
+  QtHost host;
+  Form1 form{window, recording, timer, clock, files, host};
+  TimedEvents events{form};
+  std::string workDir;
+
+ private:
+  bool ready_ = false;
+  std::string error_;
+};
+
+// The processor's reading of a meter: 40 characters and CR LF.
+std::string readingOf(int meter, int value);
+
+// Blocks until the tick count reaches the target or the time is up.
+bool waitForTicks(const StationRig& rig, int target, int timeoutMs);
+
+void sleepMillis(double ms);
+
+// Processes that spin on a core each, killed when the guard goes.
+class CpuBurners {
+ public:
+  explicit CpuBurners(int count);
+  ~CpuBurners();
+  CpuBurners(const CpuBurners&) = delete;
+  CpuBurners& operator=(const CpuBurners&) = delete;
+
+ private:
+  std::vector<int> pids_;
+};
+
+// Prints one line of the table scripts/bench collects.
+void printRow(const std::string& figure, const std::string& value, const std::string& goal,
+              bool met);
+
+// The value of --name N on the command line, or the fallback.
+long optionValue(int argc, char** argv, const std::string& name, long fallback);
+bool hasFlag(int argc, char** argv, const std::string& name);
+
+// Quantile of the values (sorted in place), q in [0, 1].
+double quantile(std::vector<double>& values, double q);
+
+}  // namespace meterstation::bench
