@@ -1,0 +1,118 @@
+#include <fcntl.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "station_lines.h"
+
+extern char** environ;
+
+namespace meterstation::db2csv::testing {
+namespace {
+
+class Db2csvRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/db2csv-test-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+
+  std::string path(const std::string& name) const { return dir_ + "/" + name; }
+
+  void write(const std::string& name, const std::string& bytes) const {
+    std::ofstream(path(name), std::ios::binary) << bytes;
+  }
+  std::string read(const std::string& name) const {
+    std::ifstream in(path(name), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  // Runs db2csv in the test's directory; returns its exit status.
+  int run(std::vector<std::string> args) {
+    args.insert(args.begin(), DB2CSV_PATH);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, path("stdout").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, path("stderr").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addchdir_np(&actions, dir_.c_str());
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return -1;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+  }
+
+  std::string dir_;
+};
+
+TEST_F(Db2csvRun, GoodDatabaseInTheWorkingDirectoryGoesToStandardOutput) {
+  write("qn.db1", fullSetLine() + fullSetLine("qN07", "12-09-2026"));
+  EXPECT_EQ(run({}), 0);
+  EXPECT_EQ(read("stderr"), "");
+  const std::string csv = read("stdout");
+  EXPECT_TRUE(csv.starts_with("\"marker\",\"datetime\",\"meter\",\"field1\""));
+  EXPECT_NE(csv.find("\"qN07\",\"2026-12-09T06:19:16\",\"16\",\"16\",\"116\""), std::string::npos);
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 33);
+}
+
+TEST_F(Db2csvRun, OddLineIsReportedOnStandardErrorAndTheStatusSaysSo) {
+  write("old.db1", fullSetLine() + fullSetLine().substr(0, 50));
+  EXPECT_EQ(run({"old.db1", "-o", "out.csv"}), 1);
+  EXPECT_EQ(read("stderr"),
+            "db2csv: old.db1: line 2: torn: the file ends without CR LF; 50 characters instead "
+            "of 676; 7 fields are not a whole number of readings (skipped)\n");
+  EXPECT_EQ(read("stdout"), "");
+  const std::string out = read("out.csv");
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 17);
+
+  EXPECT_EQ(run({"old.db1", "--keep-odd", "-o", "kept.csv"}), 1);
+  const std::string kept = read("kept.csv");
+  EXPECT_EQ(std::count(kept.begin(), kept.end(), '\n'), 18);
+  EXPECT_TRUE(read("stderr").ends_with("(kept)\n"));
+}
+
+TEST_F(Db2csvRun, BadUsageAndUnreadableFilesEndWithStatusTwo) {
+  EXPECT_EQ(run({"--from", "yesterday"}), 2);
+  EXPECT_NE(read("stderr").find("db2csv: --from \"yesterday\" is not a date"), std::string::npos);
+  EXPECT_NE(read("stderr").find("Try 'db2csv --help'"), std::string::npos);
+
+  EXPECT_EQ(run({}), 2);
+  EXPECT_EQ(read("stderr"), "db2csv: cannot read qn.db1: No such file or directory\n");
+
+  std::filesystem::create_directory(path("adir"));
+  EXPECT_EQ(run({"adir"}), 2);
+  EXPECT_EQ(read("stderr"), "db2csv: cannot read adir: Is a directory\n");
+
+  write("qn.db1", fullSetLine());
+  EXPECT_EQ(run({"-o", "missing/out.csv"}), 2);
+  EXPECT_EQ(read("stderr"), "db2csv: cannot write missing/out.csv: No such file or directory\n");
+
+  EXPECT_EQ(run({"--help"}), 0);
+  EXPECT_TRUE(read("stdout").starts_with("Usage: db2csv"));
+}
+
+}  // namespace
+}  // namespace meterstation::db2csv::testing
