@@ -126,8 +126,8 @@ TEST_F(Form1Reading, ReadingLongerThanItsWidthsIsCarriedWhole) {
   EXPECT_EQ(s.window.list1.back(), "01,123,0004567,12345,089,00012,00345,12345");
   EXPECT_EQ(s.form.state().readingLog, "01,123,0004567,123\r\n");
   s.burst("1,2\r\n,3,4,5,6,7,8\r\n");
-  // Line ends inside a field stay in it.
-  EXPECT_EQ(s.window.list1.back(), "01,2\r\n,00003,00004,005,00006,00007,00008");
+  // Line ends inside a field become spaces; the field keeps its length.
+  EXPECT_EQ(s.window.list1.back(), "01,2  ,00003,00004,005,00006,00007,00008");
 }
 
 }  // namespace

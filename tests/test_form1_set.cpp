@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fakes/station_harness.h"
 
 namespace meterstation::testing {
@@ -172,6 +174,19 @@ TEST_F(Form1Set, SetCanStartAtAnyMeterAndMetersAreNotCompared) {
   // Every slot receives the last meter-9 reading; the tail stays clean.
   EXPECT_EQ(db.substr(19, 40), textOf(9));
   EXPECT_EQ(db.substr(674), "  \r\n");
+}
+
+TEST_F(Form1Set, ReadingsThatCameWithoutSilenceStillGiveOneLinePerSet) {
+  start("3");
+  feed(meters(1, 15));
+  // Meters 16 and 1 arrive as one burst; the split carries the line end
+  // between them into the eighth field.
+  ASSERT_TRUE(s.burst(readingOf(16) + readingOf(1)));
+  const std::string db = s.files.contents(s.workFile("qn.db1"));
+  EXPECT_EQ(db.find('\r'), db.size() - 2);
+  EXPECT_EQ(db.find('\n'), db.size() - 1);
+  const std::string ct = s.files.contents(s.workFile("ct.tsr"));
+  EXPECT_EQ(std::count(ct.begin(), ct.end(), '\n'), 17);
 }
 
 }  // namespace

@@ -82,6 +82,16 @@ TEST(ReadingParser, SplitSuppliesMeterAndValueItems) {
   EXPECT_FALSE(outcome.reading.item[2].has_value());
 }
 
+TEST(ReadingParser, MergedReadingsStayOnOneLine) {
+  Fields f = splitFields(kWorked + "02,124,04567,12345,089,00012,00345,12345\r\n");
+  EXPECT_EQ(f[7], "12345\r\n02,124,04567,12345,089,00012,00345,12345");
+  keepOnOneLine(f);
+  EXPECT_EQ(f[7], "12345  02,124,04567,12345,089,00012,00345,12345");
+  Fields early = splitFields("0\r1,2,3,4,5,6,7,12345\r\n");
+  keepOnOneLine(early);
+  EXPECT_EQ(early[0], "0 1");
+}
+
 TEST(ReadingParser, NulsNeverReachTheScratchItemsButStayInTheSplit) {
   const std::string withNul = std::string(
       "01,1\0"

@@ -168,4 +168,12 @@ void zeroFill(Fields& fields) {
   }
 }
 
+void keepOnOneLine(Fields& fields) {
+  for (std::string& field : fields) {
+    for (char& c : field) {
+      if (c == '\r' || c == '\n') c = ' ';
+    }
+  }
+}
+
 }  // namespace meterstation

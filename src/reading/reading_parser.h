@@ -60,4 +60,10 @@ Fields fieldsFromItems(const Items& items);
 // its width or longer is never changed.
 void zeroFill(Fields& fields);
 
+// Every CR and LF inside a field becomes a space. Two readings that came
+// without silence between them reach the split as one text, and the line
+// end between them would otherwise cut the set's database line, and the
+// snapshot lines, in two.
+void keepOnOneLine(Fields& fields);
+
 }  // namespace meterstation

@@ -53,6 +53,7 @@ bool Form1::parseStage(ParsedReading& reading) {
   }
   reading = outcome.reading;
   zeroFill(reading.f);
+  keepOnOneLine(reading.f);
   return true;
 }
 
