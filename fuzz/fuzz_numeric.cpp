@@ -33,7 +33,8 @@ double referenceValue(const std::string& text) {
     std::string digits;
     for (std::size_t i = 2; i < s.size(); ++i) {
       const char c = s[i];
-      const bool fits = hex ? std::isxdigit(static_cast<unsigned char>(c)) != 0 : (c >= '0' && c <= '7');
+      const bool fits =
+          hex ? std::isxdigit(static_cast<unsigned char>(c)) != 0 : (c >= '0' && c <= '7');
       if (!fits) break;
       digits += c;
     }

@@ -15,9 +15,9 @@ using namespace meterstation::testing;
 
 namespace {
 
-const char* const kFileNames[] = {"qn.db1",     "ct.tsr",      "usage.tsr", "quell2.tsr",
-                                  "alarmlog.txt", "rejects.txt", "cp.txt",    "quell.dat",
-                                  "ct.dat",     "quell.txt",   "qn.db1.partial"};
+const char* const kFileNames[] = {"qn.db1",       "ct.tsr",      "usage.tsr",     "quell2.tsr",
+                                  "alarmlog.txt", "rejects.txt", "cp.txt",        "quell.dat",
+                                  "ct.dat",       "quell.txt",   "qn.db1.partial"};
 
 std::string fileName(FuzzedDataProvider& in) {
   return kFileNames[in.ConsumeIntegralInRange<std::size_t>(0, std::size(kFileNames) - 1)];
@@ -26,9 +26,9 @@ std::string fileName(FuzzedDataProvider& in) {
 // What the run has seen so far, to check the station against.
 struct Track {
   std::size_t list1Seen = 0;
-  bool setRegular = true;            // every reading of the set so far is 40 characters
-  std::vector<bool> regularLines;    // per set bound for the database, in order
-  std::int64_t skippedSets = 0;      // sets the database countdown passed over
+  bool setRegular = true;          // every reading of the set so far is 40 characters
+  std::vector<bool> regularLines;  // per set bound for the database, in order
+  std::int64_t skippedSets = 0;    // sets the database countdown passed over
   std::size_t stopCommandsChecked = 0;
 };
 
@@ -92,9 +92,15 @@ void applyEvent(StationHarness& s, FuzzedDataProvider& in) {
     case 12: {
       const std::string path = workDir + fileName(in);
       switch (in.ConsumeIntegralInRange<int>(0, 2)) {
-        case 0: s.files.faults.erase(path); break;
-        case 1: s.files.faults[path] = FakeFiles::Fault::CannotOpen; break;
-        default: s.files.faults[path] = FakeFiles::Fault::CannotWrite; break;
+        case 0:
+          s.files.faults.erase(path);
+          break;
+        case 1:
+          s.files.faults[path] = FakeFiles::Fault::CannotOpen;
+          break;
+        default:
+          s.files.faults[path] = FakeFiles::Fault::CannotWrite;
+          break;
       }
       break;
     }
@@ -108,7 +114,8 @@ void applyEvent(StationHarness& s, FuzzedDataProvider& in) {
     case 14: {
       const std::string path = workDir + fileName(in);
       if (in.ConsumeBool()) {
-        s.files.diskFullAfter[path] = s.files.contents(path).size() + in.ConsumeIntegral<std::uint16_t>();
+        s.files.diskFullAfter[path] =
+            s.files.contents(path).size() + in.ConsumeIntegral<std::uint16_t>();
       } else {
         s.files.diskFullAfter.erase(path);
       }
@@ -154,8 +161,8 @@ void checkStation(StationHarness& s, Track& t, std::int64_t obsBefore, double co
     }
   }
   if (waiting > 0) {
-    const std::string message =
-        waiting == 1 ? "1 line waits for qn.db1" : std::to_string(waiting) + " lines wait for qn.db1";
+    const std::string message = waiting == 1 ? "1 line waits for qn.db1"
+                                             : std::to_string(waiting) + " lines wait for qn.db1";
     bool reported = false;
     for (const std::string& item : s.window.list2) reported = reported || item == message;
     FUZZ_CHECK(reported, "waiting database lines not reported");

@@ -12,8 +12,8 @@ namespace meterstation::db2csv::testing {
 
 // A reading's fields as the station keeps them: zero-filled to their widths.
 inline Fields fieldsOf(int meter, int value = 123, const std::string& last = "12345") {
-  Fields f = {std::to_string(meter), std::to_string(value), "4567", "12345", "89",
-              "12", "345", last};
+  Fields f = {
+      std::to_string(meter), std::to_string(value), "4567", "12345", "89", "12", "345", last};
   zeroFill(f);
   return f;
 }

@@ -124,8 +124,7 @@ TEST(Convert, DatabaseWrittenByAWholeStationConvertsEveryReading) {
   EXPECT_EQ(rows[1],
             "\"qN07\",\"2026-12-07T06:19:16\",\"01\",\"01\",\"001\",\"04567\",\"12345\","
             "\"089\",\"00012\",\"00345\",\"12345\"");
-  EXPECT_NE(rows[17 + 14].find("\"2026-12-08T06:19:16\",\"15\",\"15\",\"025\""),
-            std::string::npos);
+  EXPECT_NE(rows[17 + 14].find("\"2026-12-08T06:19:16\",\"15\",\"15\",\"025\""), std::string::npos);
 
   // Power went in the middle of the next append.
   const Conversion torn = convert(db + db.substr(0, 333), Options{});

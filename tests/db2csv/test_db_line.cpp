@@ -95,7 +95,8 @@ TEST(ParseLine, CommaInsideTheLastFieldStaysThereOnALineOfFullLength) {
   // Nine commas in a 40-character reading: the station keeps the surplus in
   // the eighth field; the meters after it must not move.
   std::vector<Fields> readings;
-  for (int m = 1; m <= 16; ++m) readings.push_back(fieldsOf(m, 100 + m, m == 3 ? "1,345" : "12345"));
+  for (int m = 1; m <= 16; ++m)
+    readings.push_back(fieldsOf(m, 100 + m, m == 3 ? "1,345" : "12345"));
   const ParsedLine parsed = parseLine(whole(stationLine(readings)));
   ASSERT_EQ(parsed.rows.size(), 16U);
   EXPECT_TRUE(parsed.problems.empty());

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "fakes/station_harness.h"
-#include "platform/qt/durable_files.h"
 #include "output/support_files.h"
+#include "platform/qt/durable_files.h"
 
 namespace meterstation::reliability {
 
@@ -33,7 +33,8 @@ class ScratchDir {
     root_ = ::mkdtemp(name) != nullptr ? name : "";
   }
   ~ScratchDir() {
-    if (!root_.empty()) std::system(("chmod -R u+rwx '" + root_ + "' && rm -rf '" + root_ + "'").c_str());
+    if (!root_.empty())
+      std::system(("chmod -R u+rwx '" + root_ + "' && rm -rf '" + root_ + "'").c_str());
   }
   ScratchDir(const ScratchDir&) = delete;
   ScratchDir& operator=(const ScratchDir&) = delete;
@@ -66,7 +67,8 @@ inline std::set<std::string> entriesOf(const std::string& dir) {
 // "<root>/qN07"; window, port, timer and clock are the in-memory fakes so a
 // set takes no time.
 struct RealFilesStation {
-  explicit RealFilesStation(const std::string& root, FileSystemCalls calls = FileSystemCalls::real())
+  explicit RealFilesStation(const std::string& root,
+                            FileSystemCalls calls = FileSystemCalls::real())
       : dir(root + "/qN07"), files(std::move(calls)) {
     ::mkdir(dir.c_str(), 0777);
     window.dir = dir;

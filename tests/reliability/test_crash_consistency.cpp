@@ -35,7 +35,8 @@ void expectWholeSnapshot(const std::string& bytes, std::size_t size, const std::
   ASSERT_EQ(bytes.size(), size) << name;
   const std::vector<std::string> lines = fileLines(bytes);
   ASSERT_EQ(lines.size(), 17U) << name;
-  for (std::size_t i = 0; i < 16; ++i) EXPECT_TRUE(std::regex_match(lines[i], line)) << name << ": " << lines[i];
+  for (std::size_t i = 0; i < 16; ++i)
+    EXPECT_TRUE(std::regex_match(lines[i], line)) << name << ": " << lines[i];
   EXPECT_EQ(lines[16], "") << name;
 }
 
@@ -73,8 +74,9 @@ TEST(CrashConsistency, KilledStationLeavesWholeLinesAndSnapshots) {
                           {}));
     ASSERT_TRUE(waitFor(link, 5000)) << "processor-sim did not publish its line";
     ChildProcess station;
-    ASSERT_TRUE(station.start({STATION_RUNNER_PATH, "--dir", data, "--obs", "9999", "--interval", "10"},
-                              {std::string("METERSTATION_COM1=").append(link), "QT_QPA_PLATFORM=offscreen"}));
+    ASSERT_TRUE(station.start(
+        {STATION_RUNNER_PATH, "--dir", data, "--obs", "9999", "--interval", "10"},
+        {std::string("METERSTATION_COM1=").append(link), "QT_QPA_PLATFORM=offscreen"}));
     std::this_thread::sleep_for(std::chrono::milliseconds(killAfterMs(random)));
     ASSERT_TRUE(station.running()) << "the station ended by itself, status " << station.status();
     const int status = station.stop(SIGKILL);
@@ -109,8 +111,9 @@ TEST(CrashConsistency, KilledStationLeavesWholeLinesAndSnapshots) {
   }
   std::size_t leftovers = 0;
   for (const std::string& name : entriesOf(data)) leftovers += name.front() == '.';
-  std::printf("crash consistency: %d kills, %zu sets on file, %zu torn tails, %zu temporary files left\n",
-              runs, kept.size(), tornTails, leftovers);
+  std::printf(
+      "crash consistency: %d kills, %zu sets on file, %zu torn tails, %zu temporary files left\n",
+      runs, kept.size(), tornTails, leftovers);
   EXPECT_GT(kept.size(), 0U) << "no set was ever completed between the kills";
 }
 

@@ -39,7 +39,9 @@ FileSystemCalls countedCalls(const std::shared_ptr<FaultPlan>& plan) {
   calls.open = [plan, real](const char* path, int flags, mode_t mode) {
     return plan->failsOperation() ? -1 : real.open(path, flags, mode);
   };
-  calls.fdatasync = [plan, real](int fd) { return plan->failsOperation() ? -1 : real.fdatasync(fd); };
+  calls.fdatasync = [plan, real](int fd) {
+    return plan->failsOperation() ? -1 : real.fdatasync(fd);
+  };
   calls.fsync = [plan, real](int fd) { return plan->failsOperation() ? -1 : real.fsync(fd); };
   calls.rename = [plan, real](const char* from, const char* to) {
     return plan->failsOperation() ? -1 : real.rename(from, to);

@@ -94,7 +94,8 @@ void fillDisk(const std::string& path) {
 TEST_F(FileFaults, DiskFullOnARealSmallFileSystem) {
   const std::string disk = scratch.root() + "/disk";
   ASSERT_EQ(::mkdir(disk.c_str(), 0777), 0);
-  if (!mountSmallDisk(disk)) GTEST_SKIP() << "no tmpfs could be mounted; the injected disk-full tests below cover it";
+  if (!mountSmallDisk(disk))
+    GTEST_SKIP() << "no tmpfs could be mounted; the injected disk-full tests below cover it";
   std::printf("disk full: real tmpfs of 256 KiB\n");
   {
     RealFilesStation s(disk);
@@ -126,7 +127,8 @@ void injectedDiskFull(const std::string& root, bool shortWrites) {
   auto full = std::make_shared<bool>(false);
   FileSystemCalls calls = FileSystemCalls::real();
   const auto realWrite = calls.write;
-  calls.write = [full, realWrite, shortWrites](int fd, const void* data, std::size_t size) -> ssize_t {
+  calls.write = [full, realWrite, shortWrites](int fd, const void* data,
+                                               std::size_t size) -> ssize_t {
     if (!*full) return realWrite(fd, data, size);
     if (shortWrites && size > 1) return realWrite(fd, data, size / 2);
     errno = ENOSPC;

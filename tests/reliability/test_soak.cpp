@@ -41,9 +41,9 @@ TEST(Soak, EveryReadingIsCountedAndMemoryStaysFlat) {
   const QString data = tmp.path() + "/qN42";
   ASSERT_TRUE(QDir().mkpath(data));
   Simulator sim;
-  ASSERT_TRUE(sim.start(tmp.path(), {"--fast", "--silence", "50", "--seed", "77", "--shuffle", "--garbage-every", "29",
-                                     "--short-every", "37",
-                                     "--hangup-every", "997", "--hangup-ms", "1000"}));
+  ASSERT_TRUE(sim.start(
+      tmp.path(), {"--fast", "--silence", "50", "--seed", "77", "--shuffle", "--garbage-every",
+                   "29", "--short-every", "37", "--hangup-every", "997", "--hangup-ms", "1000"}));
   qputenv("METERSTATION_COM1", sim.link.toLocal8Bit());
 
   StationUnderTest s;
@@ -71,7 +71,8 @@ TEST(Soak, EveryReadingIsCountedAndMemoryStaysFlat) {
   std::size_t accepted = 0;
   for (const std::string& item : list1) accepted += item != "sync ";
   std::size_t rejected = 0;
-  for (const std::string& item : s.items(ListId::List2)) rejected += item.rfind("bad reading: ", 0) == 0;
+  for (const std::string& item : s.items(ListId::List2))
+    rejected += item.rfind("bad reading: ", 0) == 0;
   // The processor runs on until the stop command, so one burst may still
   // be on its way when the station ends.
   EXPECT_GE(sent, accepted + rejected);
@@ -86,10 +87,10 @@ TEST(Soak, EveryReadingIsCountedAndMemoryStaysFlat) {
 
   // A few megabytes of slack for the allocator and Qt's caches.
   const long growthKb = (endRss - baseRss) - (endLists - baseLists) / 1024;
-  std::printf("soak: %d sets, %zu bursts sent, %zu accepted, %zu rejected; VmRSS %ld kB after %d sets,"
-              " %ld kB at the end, lists grew by %ld kB\n",
-              sets, sent, accepted, rejected, baseRss, baselineSets, endRss,
-              (endLists - baseLists) / 1024);
+  std::printf(
+      "soak: %d sets, %zu bursts sent, %zu accepted, %zu rejected; VmRSS %ld kB after %d sets,"
+      " %ld kB at the end, lists grew by %ld kB\n",
+      sets, sent, accepted, rejected, baseRss, baselineSets, endRss, (endLists - baseLists) / 1024);
   EXPECT_LT(growthKb, 4 * 1024) << "memory grew beyond what the lists hold";
 }
 

@@ -29,8 +29,8 @@ struct MeterRow {
 };
 
 struct ParsedLine {
-  std::string marker;  // columns 1-4
-  std::string stamp;   // columns 5-18, yyyymmddhhmmss
+  std::string marker;                  // columns 1-4
+  std::string stamp;                   // columns 5-18, yyyymmddhhmmss
   std::optional<std::string> isoTime;  // nullopt when the stamp is no time
   std::vector<MeterRow> rows;
   // Why the line is not as the station writes it; empty for a good line.

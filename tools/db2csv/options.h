@@ -8,7 +8,7 @@ namespace meterstation::db2csv {
 
 struct Options {
   std::string inputPath = "qn.db1";
-  std::string outputPath;  // empty: standard output
+  std::string outputPath;              // empty: standard output
   std::optional<std::string> fromKey;  // yyyymmdd, inclusive
   std::optional<std::string> toKey;    // yyyymmdd, inclusive
   bool keepOdd = false;
