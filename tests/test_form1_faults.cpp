@@ -127,7 +127,13 @@ TEST_F(Form1Faults, TornLineIsKeptWhenItCannotBeMovedAside) {
   s.files.faults[s.workFile("qn.db1.partial")] = FakeFiles::Fault::CannotWrite;
   set(11);
   EXPECT_TRUE(s.window.list2Has("Problem with file qn.db1.partial"));
-  EXPECT_EQ(s.files.contents(s.workFile("qn.db1")).substr(0, 4), "torn");
+  EXPECT_TRUE(s.window.list2Has("1 line waits for qn.db1"));
+  // Nothing is appended onto the torn line while it cannot be moved.
+  EXPECT_EQ(s.files.contents(s.workFile("qn.db1")), "torn");
+  s.files.faults.clear();
+  set(12);
+  EXPECT_EQ(s.files.contents(s.workFile("qn.db1.partial")), "torn\r\n");
+  EXPECT_EQ(valuesInDatabase(), (std::vector<int>{11, 12}));
 }
 
 TEST_F(Form1Faults, EndingFlushesWhatCanBeWritten) {

@@ -128,13 +128,16 @@ TEST(Form1Port, IntervalIsRoundedHalfToEven) {
   EXPECT_EQ(s.timer.intervalMs, 1502);
 }
 
-TEST(Form1Port, IntervalOfZeroOrNoNumberNeverTicks) {
-  for (const char* text : {"", "0", "abc"}) {
+TEST(Form1Port, IntervalOfZeroOrNoNumberNeverTicksAndIsReported) {
+  for (const char* text : {"", "0", "abc", "0.4"}) {
     StationHarness s;
     s.openPort();
     s.window.texts[TextId::Text4] = text;
     EXPECT_FALSE(s.burst("x")) << text;
-    EXPECT_TRUE(s.window.list2.empty()) << text;
+    EXPECT_EQ(s.window.list2, std::vector<std::string>{"invalid interval"}) << text;
+    // Readings go on once the operator gives a usable interval.
+    s.window.texts[TextId::Text4] = "100";
+    EXPECT_TRUE(s.burst("y")) << text;
   }
 }
 

@@ -8,6 +8,12 @@ AppendQueue::Outcome AppendQueue::append(Files& files, const std::string& name,
   return retry(files, name, path);
 }
 
+std::size_t AppendQueue::hold(const std::string& name, std::string line) {
+  std::deque<std::string>& lines = waiting_[name];
+  lines.push_back(std::move(line));
+  return lines.size();
+}
+
 AppendQueue::Outcome AppendQueue::retry(Files& files, const std::string& name,
                                         const std::string& path) {
   Outcome outcome;

@@ -24,6 +24,8 @@ class AppendQueue {
   // Queues the line behind those already waiting for the file name, then
   // appends the waiting lines to path in order until one fails.
   Outcome append(Files& files, const std::string& name, const std::string& path, std::string line);
+  // Queues the line without trying to write it; returns how many wait.
+  std::size_t hold(const std::string& name, std::string line);
   // Appends what waits for the name without adding a line.
   Outcome retry(Files& files, const std::string& name, const std::string& path);
 

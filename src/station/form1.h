@@ -76,7 +76,7 @@ class Form1 : public StationEvents {
   bool replaceFile(const std::string& name, const std::string& bytes);
   bool appendLine(const std::string& name, const std::string& line);
   void reportFileProblem(const std::string& name);
-  void recoverTornDatabaseLine();
+  bool recoverTornDatabaseLine();
   void flushWaitingLines();
   void keepWaitingLines();
   void endStation();

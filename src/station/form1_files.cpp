@@ -28,7 +28,12 @@ bool Form1::replaceFile(const std::string& name, const std::string& bytes) {
 }
 
 bool Form1::appendLine(const std::string& name, const std::string& line) {
-  if (name == kDatabaseFile) recoverTornDatabaseLine();
+  if (name == kDatabaseFile && !recoverTornDatabaseLine()) {
+    // A line appended onto a torn one would be spoilt with it; it waits
+    // until the torn line is out of the way.
+    window_.addItem(ListId::List2, waitingMessage(pending_.hold(name, line), name));
+    return false;
+  }
   const std::size_t before = pending_.waiting(name);
   const AppendQueue::Outcome outcome = pending_.append(files_, name, pathOf(name), line);
   if (outcome.waiting > 0) {
@@ -42,15 +47,19 @@ bool Form1::appendLine(const std::string& name, const std::string& line) {
   return true;
 }
 
-void Form1::recoverTornDatabaseLine() {
+// True once the database holds no torn last line, so appending is safe.
+bool Form1::recoverTornDatabaseLine() {
   const std::string path = pathOf(kDatabaseFile);
-  if (checkedDatabases_.contains(path)) return;
+  if (checkedDatabases_.contains(path)) return true;
   if (!files_.exists(path)) {
     checkedDatabases_.insert(path);
-    return;
+    return true;
   }
   const ReadResult current = files_.read(path);
-  if (!current.ok) return;  // looked at again before the next append
+  if (!current.ok) {
+    reportFileProblem(kDatabaseFile);
+    return false;  // looked at again before the next append
+  }
   const auto cut = tornLineStart(current.bytes);
   if (cut) {
     // A power cut in the middle of an append leaves a torn last line; keep
@@ -58,22 +67,27 @@ void Form1::recoverTornDatabaseLine() {
     const std::string torn = current.bytes.substr(*cut);
     if (!files_.append(pathOf(kTornLineFile), torn + "\r\n")) {
       reportFileProblem(kTornLineFile);
-      return;
+      return false;
     }
     if (!files_.truncate(path, *cut)) {
       reportFileProblem(kDatabaseFile);
-      return;
+      return false;
     }
     window_.addItem(ListId::List2, "torn last line of " + std::string(kDatabaseFile) +
                                        " moved to " + kTornLineFile);
   }
   checkedDatabases_.insert(path);
+  return true;
 }
 
 void Form1::flushWaitingLines() {
   std::vector<std::string> names;
   for (const auto& [name, lines] : pending_.lines()) names.push_back(name);
   for (const std::string& name : names) {
+    if (name == kDatabaseFile && !recoverTornDatabaseLine()) {
+      window_.addItem(ListId::List2, waitingMessage(pending_.waiting(name), name));
+      continue;
+    }
     const AppendQueue::Outcome outcome = pending_.retry(files_, name, pathOf(name));
     if (outcome.waiting > 0) window_.addItem(ListId::List2, waitingMessage(outcome.waiting, name));
   }

@@ -42,13 +42,13 @@ void Form1::MSComm1_OnComm() {
   const std::string intervalText = window_.text(TextId::Text4);
   const auto interval =
       roundHalfEven(numericValue(intervalText), 0, std::numeric_limits<std::int32_t>::max());
-  if (interval) {
-    timer_.setInterval(static_cast<int>(*interval));
+  timer_.setInterval(interval ? static_cast<int>(*interval) : 0);
+  if (interval && *interval > 0) {
     intervalWarnedFor_.reset();
   } else {
-    // An interval the timer cannot take arms nothing, as 0 does; say so once
-    // for each text the operator enters.
-    timer_.setInterval(0);
+    // An interval of 0, or one the timer cannot take, arms nothing, so no
+    // reading would ever be processed; say so once for each text the
+    // operator enters.
     if (intervalWarnedFor_ != intervalText) {
       window_.addItem(ListId::List2, "invalid interval");
       intervalWarnedFor_ = intervalText;

@@ -23,8 +23,9 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
     std::string name = args[i];
     std::optional<std::string> value;
     if (name.starts_with("--") && name.find('=') != std::string::npos) {
-      value = name.substr(name.find('=') + 1);
-      name = name.substr(0, name.find('='));
+      const std::size_t equals = name.find('=');
+      value = name.substr(equals + 1);
+      name.resize(equals);
     }
     const auto takeValue = [&]() -> std::optional<std::string> {
       if (value) return value;
