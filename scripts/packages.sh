@@ -7,6 +7,8 @@ MS_PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-serialport-dev libgl-dev
   xvfb xauth
+  clang libclang-rt-14-dev
+  desktop-file-utils
 )
 
 ms_ensure_packages() {
