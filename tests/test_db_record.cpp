@@ -33,7 +33,7 @@ std::string snapshotOf(const std::vector<std::string>& readings) {
 }
 
 std::string slotOf(const std::string& record, int slot) {
-  return record.substr(static_cast<std::size_t>(19 + 41 * (slot - 1)), 40);
+  return record.substr(19 + 41 * static_cast<std::size_t>(slot - 1), 40);
 }
 
 std::vector<std::string> inOrder() {

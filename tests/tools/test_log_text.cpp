@@ -24,7 +24,7 @@ TEST(Pacing, ThirtyCharactersASecondCountedFromTheBurstStart) {
   EXPECT_EQ(characterOffset(1), nanoseconds(33'333'333));
   EXPECT_EQ(characterOffset(30), seconds(1));
   // A day's worth of characters lands on the second, not rounded off.
-  EXPECT_EQ(characterOffset(30 * 86400), seconds(86400));
+  EXPECT_EQ(characterOffset(std::int64_t{30} * 86400), seconds(86400));
 
   EXPECT_EQ(charactersDue(nanoseconds(-1)), 0);
   EXPECT_EQ(charactersDue(nanoseconds(0)), 1);
