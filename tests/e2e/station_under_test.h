@@ -12,14 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/qt/durable_files.h"
-#include "platform/qt/local_clock.h"
-#include "platform/qt/qt_host.h"
-#include "platform/qt/qt_serial_port.h"
-#include "platform/qt/qt_timer.h"
-#include "platform/qt/qt_window.h"
+#include "app/station_app.h"
 #include "platform/qt/station_list_view.h"
-#include "station/form1.h"
 
 namespace meterstation::e2e {
 
@@ -36,22 +30,8 @@ inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
 }
 
 // The real station, wired as the program wires it.
-struct StationUnderTest {
-  QtWindow window;
-  QtSerialPort serial;
-  QtTimer timer;
-  LocalClock clock;
-  DurableFiles files;
-  QtHost host;
-  Form1 form{window, serial, timer, clock, files, host};
-
-  StationUnderTest() {
-    window.bind(form);
-    serial.bind(form);
-    timer.bind(form);
-    form.Form_Load();
-    window.show();
-  }
+struct StationUnderTest : StationApp {
+  StationUnderTest() { start(); }
 
   std::vector<std::string> items(ListId id) const {
     std::vector<std::string> out;

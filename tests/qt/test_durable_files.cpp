@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "as_nobody.h"
 #include "platform/qt/durable_files.h"
 
 namespace meterstation {
@@ -221,27 +222,17 @@ TEST(DurableFilesAsNobody, DISABLED_ReadOnlyDirectory) {
 
 TEST_F(DurableFilesTest, ReadOnlyDirectoryRefusesAnUnprivilegedUser) {
   if (::access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is not installed";
-  char self[4096] = {};
-  ASSERT_GT(::readlink("/proc/self/exe", self, sizeof self - 1), 0);
   const std::string table = path("alarm.txt");
   write(table, "old");
   ASSERT_EQ(::chmod(table.c_str(), 0666), 0);
   ASSERT_EQ(::chmod(dir_.c_str(), 0555), 0);
   ::setenv("METERSTATION_READ_ONLY_DIR", dir_.c_str(), 1);
 
-  const std::string command =
-      std::string("/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups ") + self +
-      " --gtest_also_run_disabled_tests --gtest_filter=DurableFilesAsNobody.* 2>&1";
-  FILE* child = ::popen(command.c_str(), "r");
-  ASSERT_NE(child, nullptr);
-  std::string output;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, child) != nullptr) output += buffer;
-  const int status = ::pclose(child);
+  const testing::ChildRun child = testing::runAsNobody("DurableFilesAsNobody.*");
   ::unsetenv("METERSTATION_READ_ONLY_DIR");
 
-  EXPECT_EQ(status, 0) << output;
-  EXPECT_NE(output.find("[  PASSED  ] 1 test."), std::string::npos) << output;
+  EXPECT_EQ(child.status, 0) << child.output;
+  EXPECT_NE(child.output.find("[  PASSED  ] 1 test."), std::string::npos) << child.output;
   EXPECT_EQ(contents(table), "old more");
   EXPECT_EQ(entries(), std::set<std::string>{"alarm.txt"});
 }

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "as_nobody.h"
 #include "reliability/real_files_station.h"
 
 namespace meterstation::reliability {
@@ -186,25 +187,15 @@ TEST(FileFaultsAsNobody, DISABLED_ReadOnlyDirectory) {
 TEST_F(FileFaults, ReadOnlyDirectoryForAnUnprivilegedUser) {
   if (::access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is not installed";
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to hand the directory to nobody";
-  char self[4096] = {};
-  ASSERT_GT(::readlink("/proc/self/exe", self, sizeof self - 1), 0);
   const std::string dir = scratch.root() + "/qN07";
   ASSERT_EQ(::chmod(scratch.root().c_str(), 0755), 0);
   ASSERT_EQ(::mkdir(dir.c_str(), 0555), 0);
   ASSERT_EQ(::chown(dir.c_str(), 65534, 65534), 0);
   ::setenv("METERSTATION_RELIABILITY_ROOT", scratch.root().c_str(), 1);
-  const std::string command =
-      std::string("/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups ") + self +
-      " --gtest_also_run_disabled_tests --gtest_filter=FileFaultsAsNobody.* 2>&1";
-  FILE* child = ::popen(command.c_str(), "r");
-  ASSERT_NE(child, nullptr);
-  std::string output;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, child) != nullptr) output += buffer;
-  const int status = ::pclose(child);
+  const testing::ChildRun child = testing::runAsNobody("FileFaultsAsNobody.*");
   ::unsetenv("METERSTATION_RELIABILITY_ROOT");
-  EXPECT_EQ(status, 0) << output;
-  EXPECT_NE(output.find("[  PASSED  ] 1 test."), std::string::npos) << output;
+  EXPECT_EQ(child.status, 0) << child.output;
+  EXPECT_NE(child.output.find("[  PASSED  ] 1 test."), std::string::npos) << child.output;
   EXPECT_EQ(fileLines(slurp(dir + "/qn.db1")).size(), 3U);
 }
 

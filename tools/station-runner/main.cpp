@@ -11,13 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/qt/durable_files.h"
-#include "platform/qt/local_clock.h"
-#include "platform/qt/qt_host.h"
-#include "platform/qt/qt_serial_port.h"
-#include "platform/qt/qt_timer.h"
-#include "platform/qt/qt_window.h"
-#include "station/form1.h"
+#include "app/station_app.h"
 
 namespace {
 
@@ -58,19 +52,9 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("meterstation");
 
-  meterstation::QtWindow window;
-  meterstation::QtSerialPort serial;
-  meterstation::QtTimer timer;
-  meterstation::LocalClock clock;
-  meterstation::DurableFiles files;
-  meterstation::QtHost host;
-  meterstation::Form1 form(window, serial, timer, clock, files, host);
-  window.bind(form);
-  serial.bind(form);
-  timer.bind(form);
-
-  form.Form_Load();
-  window.show();
+  meterstation::StationApp station;
+  meterstation::QtWindow& window = station.window;
+  station.start();
 
   // Once the window is up, as an operator would after it appears.
   QTimer::singleShot(0, &window, [&] {
