@@ -65,7 +65,9 @@ int main(int argc, char** argv) {
   }
   const Conversion conversion = convert(bytes, options);
   for (const std::string& report : conversion.reports) {
-    std::fprintf(stderr, "db2csv: %s: %s\n", options.inputPath.c_str(), report.c_str());
+    // A report may quote bytes of the line, NULs among them: written whole.
+    const std::string line = "db2csv: " + options.inputPath + ": " + report + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
   }
   if (const Result written = writeOutput(options.outputPath, conversion.csv); !written) {
     const std::string where = options.outputPath.empty() ? "standard output" : options.outputPath;
