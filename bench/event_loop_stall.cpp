@@ -65,9 +65,10 @@ int main(int argc, char** argv) {
   writer.join();
 
   const auto written = rig.form.state().obsCount;
-  char value[128];
-  std::snprintf(value, sizeof value, "%.2f ms (longest handler %.2f ms, %lld sets written)",
-                longestGap, rig.events.longestHandlerMs, static_cast<long long>(written));
+  char value[160];
+  std::snprintf(value, sizeof value, "%.2f ms (longest handler %s %.2f ms, %lld sets written)",
+                longestGap, rig.events.longestHandler.c_str(), rig.events.longestHandlerMs,
+                static_cast<long long>(written));
   printRow("longest event-loop stall (" + std::to_string(prefill) + " items in each list)", value,
            "<= 20 ms", longestGap <= 20.0 && written == sets);
   return 0;

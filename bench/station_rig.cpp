@@ -1,6 +1,8 @@
 #include "bench/station_rig.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -27,16 +29,23 @@ void TimedEvents::Timer1_Timer() {
     tickStarts.push_back(start);
   }
   inner_.Timer1_Timer();
-  longestHandlerMs = std::max(longestHandlerMs, millisBetween(start, SteadyClock::now()));
+  note("Timer1_Timer", start);
   // Counted only once the handler has taken the input, so a writer waiting
   // on it never sends into the reading being processed.
   ticks.fetch_add(1);
 }
 
-void TimedEvents::timed(void (StationEvents::*handler)()) {
+void TimedEvents::timed(void (StationEvents::*handler)(), const char* name) {
   const auto start = SteadyClock::now();
   (inner_.*handler)();
-  longestHandlerMs = std::max(longestHandlerMs, millisBetween(start, SteadyClock::now()));
+  note(name, start);
+}
+
+void TimedEvents::note(const char* name, SteadyClock::time_point start) {
+  const double ms = millisBetween(start, SteadyClock::now());
+  if (ms <= longestHandlerMs) return;
+  longestHandlerMs = ms;
+  longestHandler = name;
 }
 
 std::string RecordingPort::input() {
@@ -82,6 +91,71 @@ SteadyClock::time_point PtyWriter::write(const std::string& text) {
     done += static_cast<std::size_t>(n);
   }
   return SteadyClock::now();
+}
+
+SimRelay::SimRelay(const std::string& simPath, const std::vector<std::string>& simArguments,
+                   const std::string& linkDir, PtyWriter& into)
+    : into_(into) {
+  const std::string link = linkDir + "/processor-sim-line";
+  std::vector<std::string> words = {simPath, "--link", link, "--quiet"};
+  words.insert(words.end(), simArguments.begin(), simArguments.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, simPath.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+    error_ = "cannot start " + simPath;
+    return;
+  }
+  simPid_ = pid;
+  // The link appears once the simulator has its pseudo-terminal.
+  const auto deadline = SteadyClock::now() + std::chrono::seconds(10);
+  while (line_ < 0 && SteadyClock::now() < deadline) {
+    line_ = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (line_ < 0) sleepMillis(5);
+  }
+  if (line_ < 0) {
+    error_ = "processor-sim did not publish " + link;
+    return;
+  }
+  termios settings{};
+  if (tcgetattr(line_, &settings) == 0) {
+    cfmakeraw(&settings);
+    tcsetattr(line_, TCSANOW, &settings);
+  }
+  thread_ = std::thread([this] { pass(); });
+}
+
+SimRelay::~SimRelay() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+  if (line_ >= 0) ::close(line_);
+  if (simPid_ > 0) {
+    kill(simPid_, SIGTERM);
+    waitpid(simPid_, nullptr, 0);
+  }
+}
+
+void SimRelay::pass() {
+  char buffer[256];
+  while (!stop_) {
+    pollfd ready{line_, POLLIN, 0};
+    if (poll(&ready, 1, 50) <= 0) continue;
+    const ssize_t got = ::read(line_, buffer, sizeof buffer);
+    if (got <= 0) {
+      if (got < 0 && errno == EINTR) continue;
+      sleepMillis(5);
+      continue;
+    }
+    const auto passed = into_.write(std::string(buffer, static_cast<std::size_t>(got)));
+    std::lock_guard<std::mutex> lock(mutex_);
+    passings_.push_back(passed);
+  }
+}
+
+std::vector<SteadyClock::time_point> SimRelay::passings() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return passings_;
 }
 
 StationRig::StationRig(int intervalMs) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/qt/durable_files.h"
@@ -30,17 +31,17 @@ class TimedEvents : public StationEvents {
  public:
   explicit TimedEvents(StationEvents& inner) : inner_(inner) {}
 
-  void Form_Load() override { timed(&StationEvents::Form_Load); }
-  void Form_Unload() override { timed(&StationEvents::Form_Unload); }
-  void Drive1_Change() override { timed(&StationEvents::Drive1_Change); }
-  void Dir1_Change() override { timed(&StationEvents::Dir1_Change); }
-  void Command1_Click() override { timed(&StationEvents::Command1_Click); }
-  void Command2_Click() override { timed(&StationEvents::Command2_Click); }
-  void Command3_Click() override { timed(&StationEvents::Command3_Click); }
-  void Command4_Click() override { timed(&StationEvents::Command4_Click); }
-  void Command5_Click() override { timed(&StationEvents::Command5_Click); }
-  void Command6_Click() override { timed(&StationEvents::Command6_Click); }
-  void MSComm1_OnComm() override { timed(&StationEvents::MSComm1_OnComm); }
+  void Form_Load() override { timed(&StationEvents::Form_Load, "Form_Load"); }
+  void Form_Unload() override { timed(&StationEvents::Form_Unload, "Form_Unload"); }
+  void Drive1_Change() override { timed(&StationEvents::Drive1_Change, "Drive1_Change"); }
+  void Dir1_Change() override { timed(&StationEvents::Dir1_Change, "Dir1_Change"); }
+  void Command1_Click() override { timed(&StationEvents::Command1_Click, "Command1_Click"); }
+  void Command2_Click() override { timed(&StationEvents::Command2_Click, "Command2_Click"); }
+  void Command3_Click() override { timed(&StationEvents::Command3_Click, "Command3_Click"); }
+  void Command4_Click() override { timed(&StationEvents::Command4_Click, "Command4_Click"); }
+  void Command5_Click() override { timed(&StationEvents::Command5_Click, "Command5_Click"); }
+  void Command6_Click() override { timed(&StationEvents::Command6_Click, "Command6_Click"); }
+  void MSComm1_OnComm() override { timed(&StationEvents::MSComm1_OnComm, "MSComm1_OnComm"); }
   void Timer1_Timer() override;
 
   // Start of every tick, in order; read only once the writer has finished
@@ -49,9 +50,12 @@ class TimedEvents : public StationEvents {
   std::mutex tickMutex;
   std::atomic<int> ticks{0};
   double longestHandlerMs = 0;
+  // Which handler that was, and what the station had done by then.
+  std::string longestHandler;
 
  private:
-  void timed(void (StationEvents::*handler)());
+  void timed(void (StationEvents::*handler)(), const char* name);
+  void note(const char* name, SteadyClock::time_point start);
 
   StationEvents& inner_;
 };
@@ -95,6 +99,36 @@ class PtyWriter {
  private:
   int master_ = -1;
   std::string slave_;
+};
+
+// processor-sim on a pseudo-terminal of its own, its bytes passed on to the
+// station's pseudo-terminal the moment they come, each passing timed. The
+// simulator keeps its own pacing and readings; the relay only adds the
+// clock a bench needs.
+class SimRelay {
+ public:
+  SimRelay(const std::string& simPath, const std::vector<std::string>& simArguments,
+           const std::string& linkDir, PtyWriter& into);
+  ~SimRelay();
+  SimRelay(const SimRelay&) = delete;
+  SimRelay& operator=(const SimRelay&) = delete;
+
+  bool ok() const { return error_.empty(); }
+  const std::string& error() const { return error_; }
+  // When each piece was handed to the station, in order.
+  std::vector<SteadyClock::time_point> passings();
+
+ private:
+  void pass();
+
+  PtyWriter& into_;
+  int simPid_ = -1;
+  int line_ = -1;
+  std::string error_;
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  std::vector<SteadyClock::time_point> passings_;
+  std::thread thread_;
 };
 
 // The real station, wired as the program wires it but through the two

@@ -83,6 +83,9 @@ std::int64_t decimalOrder(const std::string& number) {
   return order + exponent;
 }
 
+constexpr std::array<double, 16> kPowersOfTen = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
 // Writes |value| with at most `digits` significant digits in the plain form
 // (or with an exponent outside the plain range). std::to_chars is locale
 // independent, which matters once the GUI has set the C locale from the
@@ -91,6 +94,17 @@ std::string magnitudeText(double magnitude, int digits) {
   if (std::isnan(magnitude)) return "NaN";
   if (std::isinf(magnitude)) return "Infinity";
   if (magnitude == 0) return "0";
+
+  // Whole numbers below 10^digits come out as their own digits whatever the
+  // rounding; they are nearly every value a reading produces (counts, meter
+  // numbers, limits), and the general path costs twenty times as much.
+  if (digits >= 1 && magnitude < kPowersOfTen[static_cast<std::size_t>(std::min(digits, 15))] &&
+      magnitude == std::floor(magnitude)) {
+    std::array<char, 24> whole{};
+    const auto [end, ec] = std::to_chars(whole.data(), whole.data() + whole.size(),
+                                         static_cast<std::uint64_t>(magnitude));
+    if (ec == std::errc()) return std::string(whole.data(), end);
+  }
 
   std::array<char, 64> buf{};
   auto [end, ec] = std::to_chars(buf.data(), buf.data() + buf.size(), magnitude,
