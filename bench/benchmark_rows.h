@@ -1,6 +1,7 @@
 #pragma once
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <map>
 #include <string>
@@ -11,6 +12,10 @@ namespace meterstation::bench {
 // iteration in nanoseconds so the program can set it against its goal.
 class RecordingReporter : public benchmark::ConsoleReporter {
  public:
+  // Plain text when the output goes to a file, so that the ROW lines
+  // scripts/bench looks for start their lines.
+  RecordingReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
+
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;

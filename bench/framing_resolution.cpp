@@ -16,7 +16,7 @@ namespace {
 constexpr int kInterval = 200;
 
 struct Outcome {
-  int clean = 0;   // ticks whose input was exactly what was sent as one
+  int clean = 0;  // ticks whose input was exactly what was sent as one
   int ticks = 0;
 };
 
@@ -42,15 +42,15 @@ Outcome run(QApplication& app, int groups, int perGroup, double insideMs, double
         group += reading;
         // The silence counts from the moment the bytes went out.
         const auto sentAt = rig.pty.write(reading);
-        std::this_thread::sleep_until(
-            sentAt + std::chrono::duration_cast<SteadyClock::duration>(
-                         std::chrono::duration<double, std::milli>(r + 1 < perGroup ? insideMs
-                                                                                    : afterMs)));
+        std::this_thread::sleep_until(sentAt + std::chrono::duration_cast<SteadyClock::duration>(
+                                                   std::chrono::duration<double, std::milli>(
+                                                       r + 1 < perGroup ? insideMs : afterMs)));
       }
       sent.push_back(group);
     }
     sleepMillis(kInterval + 200);
-    QMetaObject::invokeMethod(&app, [] { QApplication::quit(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &app, [] { QApplication::quit(); }, Qt::QueuedConnection);
   });
   QApplication::exec();
   writer.join();
@@ -87,8 +87,7 @@ int main(int argc, char** argv) {
   }
   if (!onlyApart) {
     const Outcome merged = run(app, groups, 5, 175, 400);
-    std::snprintf(value, sizeof value, "%d readings, %d exact groups", merged.ticks,
-                  merged.clean);
+    std::snprintf(value, sizeof value, "%d readings, %d exact groups", merged.ticks, merged.clean);
     printRow("framing: " + std::to_string(groups) + " groups of 5, 175 ms inside, 400 ms after",
              value, "exactly " + std::to_string(groups) + " merged",
              merged.ticks == groups && merged.clean == groups);

@@ -1,16 +1,18 @@
 // From exec to the window shown, and the resident memory once the station
-// is idle. The program is the station as the program wires it; it execs
-// itself so the clock starts before the dynamic loader and Qt.
-#include <QApplication>
-#include <QTimer>
+// is idle. The child is the station put together as the program does it
+// (StationApp); it is this program exec'd again, so the clock starts before
+// the dynamic loader and Qt. Needs a display: run it under Xvfb.
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
+#include <QApplication>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "app/station_app.h"
 #include "bench/station_rig.h"
 
 using namespace meterstation;
@@ -43,7 +45,8 @@ class ShownWatch : public QObject {
       shownMs_ = true;
       std::printf("%.2f ", static_cast<double>(monotonicNanos() - execNanos_) / 1e6);
       QTimer::singleShot(2000, [] {
-        std::printf("%.1f\n", residentMegabytes());
+        std::printf("%.1f %s\n", residentMegabytes(),
+                    QGuiApplication::platformName().toLatin1().constData());
         QApplication::quit();
       });
     }
@@ -55,22 +58,14 @@ class ShownWatch : public QObject {
   bool shownMs_ = false;
 };
 
+// What the program's main does, with the watch on the window.
 int child(int argc, char** argv, long long execNanos) {
   QApplication app(argc, argv);
+  QApplication::setApplicationName("meterstation");
   ShownWatch watch(execNanos);
-  QtWindow window;
-  QtSerialPort serial;
-  QtTimer timer;
-  LocalClock clock;
-  DurableFiles files;
-  QtHost host;
-  Form1 form(window, serial, timer, clock, files, host);
-  window.bind(form);
-  serial.bind(form);
-  timer.bind(form);
-  window.installEventFilter(&watch);
-  form.Form_Load();
-  window.show();
+  StationApp station;
+  station.window.installEventFilter(&watch);
+  station.start();
   return QApplication::exec();
 }
 
@@ -83,6 +78,7 @@ int main(int argc, char** argv) {
   const int runs = static_cast<int>(optionValue(argc, argv, "--runs", 5));
   double worstMs = 0;
   double worstMb = 0;
+  std::string platform;
   for (int i = 0; i < runs; ++i) {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0) return 1;
@@ -98,19 +94,23 @@ int main(int argc, char** argv) {
     FILE* out = fdopen(pipeEnds[0], "r");
     double ms = 0;
     double mb = 0;
-    if (out == nullptr || std::fscanf(out, "%lf %lf", &ms, &mb) != 2) {
+    char platformName[32] = "";
+    if (out == nullptr || std::fscanf(out, "%lf %lf %31s", &ms, &mb, platformName) != 3) {
       std::fprintf(stderr, "start_up: the station did not report its start\n");
       return 1;
     }
     std::fclose(out);
     waitpid(pid, nullptr, 0);
+    platform = platformName;
     worstMs = std::max(worstMs, ms);
     worstMb = std::max(worstMb, mb);
   }
   char value[64];
+  // The goals hold for a real display server; offscreen would flatter both.
+  const std::string where = " (" + platform + ")";
   std::snprintf(value, sizeof value, "%.1f ms (worst of %d)", worstMs, runs);
-  printRow("start-up, exec to window shown", value, "<= 300 ms", worstMs <= 300);
+  printRow("start-up, exec to window shown" + where, value, "<= 300 ms", worstMs <= 300);
   std::snprintf(value, sizeof value, "%.1f MB", worstMb);
-  printRow("resident memory when idle", value, "<= 60 MB", worstMb <= 60);
+  printRow("resident memory when idle" + where, value, "<= 60 MB", worstMb <= 60);
   return 0;
 }

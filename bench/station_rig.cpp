@@ -2,8 +2,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <signal.h>
+#include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -22,14 +22,35 @@ double millisBetween(SteadyClock::time_point from, SteadyClock::time_point to) {
   return std::chrono::duration<double, std::milli>(to - from).count();
 }
 
+Result TimedFiles::replace(const std::string& path, const std::string& bytes) {
+  return timed([&] { return inner_.replace(path, bytes); });
+}
+Result TimedFiles::append(const std::string& path, const std::string& bytes) {
+  return timed([&] { return inner_.append(path, bytes); });
+}
+ReadResult TimedFiles::read(const std::string& path) {
+  return timed([&] { return inner_.read(path); });
+}
+bool TimedFiles::exists(const std::string& path) {
+  return timed([&] { return inner_.exists(path); });
+}
+Result TimedFiles::writeAt(const std::string& path, std::uint64_t offset,
+                           const std::string& bytes) {
+  return timed([&] { return inner_.writeAt(path, offset, bytes); });
+}
+Result TimedFiles::truncate(const std::string& path, std::uint64_t size) {
+  return timed([&] { return inner_.truncate(path, size); });
+}
+
 void TimedEvents::Timer1_Timer() {
   const auto start = SteadyClock::now();
+  const double filesBefore = filesMs();
   {
     std::lock_guard<std::mutex> lock(tickMutex);
     tickStarts.push_back(start);
   }
   inner_.Timer1_Timer();
-  note("Timer1_Timer", start);
+  note("Timer1_Timer", start, filesBefore);
   // Counted only once the handler has taken the input, so a writer waiting
   // on it never sends into the reading being processed.
   ticks.fetch_add(1);
@@ -37,15 +58,17 @@ void TimedEvents::Timer1_Timer() {
 
 void TimedEvents::timed(void (StationEvents::*handler)(), const char* name) {
   const auto start = SteadyClock::now();
+  const double filesBefore = filesMs();
   (inner_.*handler)();
-  note(name, start);
+  note(name, start, filesBefore);
 }
 
-void TimedEvents::note(const char* name, SteadyClock::time_point start) {
+void TimedEvents::note(const char* name, SteadyClock::time_point start, double filesMsBefore) {
   const double ms = millisBetween(start, SteadyClock::now());
   if (ms <= longestHandlerMs) return;
   longestHandlerMs = ms;
   longestHandler = name;
+  longestHandlerFilesMs = filesMs() - filesMsBefore;
 }
 
 std::string RecordingPort::input() {

@@ -24,12 +24,41 @@ using SteadyClock = std::chrono::steady_clock;
 
 double millisBetween(SteadyClock::time_point from, SteadyClock::time_point to);
 
+// Passes everything to the real files and adds up the time spent in them,
+// so a long handler can be told apart from a slow disk.
+class TimedFiles : public Files {
+ public:
+  explicit TimedFiles(Files& inner) : inner_(inner) {}
+
+  Result replace(const std::string& path, const std::string& bytes) override;
+  Result append(const std::string& path, const std::string& bytes) override;
+  ReadResult read(const std::string& path) override;
+  bool exists(const std::string& path) override;
+  Result writeAt(const std::string& path, std::uint64_t offset, const std::string& bytes) override;
+  Result truncate(const std::string& path, std::uint64_t size) override;
+
+  // Milliseconds spent in the files since the start.
+  double totalMs = 0;
+
+ private:
+  template <typename Call>
+  auto timed(Call call) {
+    const auto start = SteadyClock::now();
+    auto result = call();
+    totalMs += millisBetween(start, SteadyClock::now());
+    return result;
+  }
+
+  Files& inner_;
+};
+
 // Stands between the adapters and Form1: notes when each tick starts before
 // the station sees it, and how long the longest handler call kept the event
 // thread busy.
 class TimedEvents : public StationEvents {
  public:
-  explicit TimedEvents(StationEvents& inner) : inner_(inner) {}
+  explicit TimedEvents(StationEvents& inner, const TimedFiles* files = nullptr)
+      : inner_(inner), files_(files) {}
 
   void Form_Load() override { timed(&StationEvents::Form_Load, "Form_Load"); }
   void Form_Unload() override { timed(&StationEvents::Form_Unload, "Form_Unload"); }
@@ -50,14 +79,17 @@ class TimedEvents : public StationEvents {
   std::mutex tickMutex;
   std::atomic<int> ticks{0};
   double longestHandlerMs = 0;
-  // Which handler that was, and what the station had done by then.
+  // Which handler that was, and how much of it went to the files.
   std::string longestHandler;
+  double longestHandlerFilesMs = 0;
 
  private:
   void timed(void (StationEvents::*handler)(), const char* name);
-  void note(const char* name, SteadyClock::time_point start);
+  void note(const char* name, SteadyClock::time_point start, double filesMsBefore);
+  double filesMs() const { return files_ != nullptr ? files_->totalMs : 0; }
 
   StationEvents& inner_;
+  const TimedFiles* files_;
 };
 
 // Passes everything to the real port and keeps what each input() returned,
@@ -150,9 +182,10 @@ class StationRig {
   QtTimer timer;
   LocalClock clock;
   DurableFiles files;
+  TimedFiles timedFiles{files};
   QtHost host;
-  Form1 form{window, recording, timer, clock, files, host};
-  TimedEvents events{form};
+  Form1 form{window, recording, timer, clock, timedFiles, host};
+  TimedEvents events{form, &timedFiles};
   std::string workDir;
 
  private:

@@ -37,10 +37,9 @@ int main(int argc, char** argv) {
   // The load is started by whoever runs the bench (scripts/bench) and only
   // named here; --burners starts it here instead.
   const int burnerCount = static_cast<int>(optionValue(argc, argv, "--burners", 0));
-  const std::string load = optionText(argc, argv, "--load",
-                                      burnerCount > 0 ? std::to_string(burnerCount) +
-                                                            " CPU burners"
-                                                      : "idle");
+  const std::string load =
+      optionText(argc, argv, "--load",
+                 burnerCount > 0 ? std::to_string(burnerCount) + " CPU burners" : "idle");
   const std::string simPath = optionText(argc, argv, "--sim", METERSTATION_PROCESSOR_SIM);
 
   // Forked before Qt starts any thread.
@@ -66,7 +65,8 @@ int main(int argc, char** argv) {
   bool complete = false;
   std::thread watcher([&] {
     complete = waitForTicks(rig, readings + 1, (readings + 2) * (2 * interval + kMarginMs + 2000));
-    QMetaObject::invokeMethod(&app, [] { QApplication::quit(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &app, [] { QApplication::quit(); }, Qt::QueuedConnection);
   });
   QApplication::exec();
   watcher.join();

@@ -30,7 +30,7 @@ CompactListStore::Chunk& CompactListStore::chunkFor(std::size_t length) {
   Chunk chunk;
   chunk.bytes = std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(capacity, 1));
   chunk.capacity = capacity;
-  chunk.firstItem = starts_.size();
+  chunk.firstItem = count_;
   chunks_.push_back(std::move(chunk));
   return chunks_.back();
 }
@@ -38,7 +38,11 @@ CompactListStore::Chunk& CompactListStore::chunkFor(std::size_t length) {
 void CompactListStore::append(std::string_view item) {
   Chunk& chunk = chunkFor(item.size());
   if (!item.empty()) std::memcpy(chunk.bytes.get() + chunk.used, item.data(), item.size());
-  starts_.push_back(static_cast<std::uint32_t>(chunk.used));
+  if (count_ % kStartsPerBlock == 0) {
+    startBlocks_.push_back(std::make_unique_for_overwrite<std::uint32_t[]>(kStartsPerBlock));
+  }
+  startBlocks_.back()[count_ % kStartsPerBlock] = static_cast<std::uint32_t>(chunk.used);
+  ++count_;
   chunk.used += item.size();
   textBytes_ += item.size();
 }
@@ -53,14 +57,15 @@ std::string_view CompactListStore::at(std::size_t index) const {
   const std::size_t k = chunkIndexOf(index);
   const Chunk& chunk = chunks_[k];
   const std::size_t nextChunkFirst = k + 1 < chunks_.size() ? chunks_[k + 1].firstItem : size();
-  const std::size_t begin = starts_[index];
-  const std::size_t end = index + 1 < nextChunkFirst ? starts_[index + 1] : chunk.used;
+  const std::size_t begin = startOf(index);
+  const std::size_t end = index + 1 < nextChunkFirst ? startOf(index + 1) : chunk.used;
   return {chunk.bytes.get() + begin, end - begin};
 }
 
 std::size_t CompactListStore::memoryBytes() const {
   std::size_t bytes = sizeof(*this) + chunks_.capacity() * sizeof(Chunk) +
-                      starts_.capacity() * sizeof(std::uint32_t);
+                      startBlocks_.capacity() * sizeof(startBlocks_[0]) +
+                      startBlocks_.size() * kStartsPerBlock * sizeof(std::uint32_t);
   for (const Chunk& chunk : chunks_) bytes += std::max<std::size_t>(chunk.capacity, 1);
   return bytes;
 }

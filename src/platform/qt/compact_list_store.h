@@ -13,7 +13,9 @@ namespace meterstation {
 // plus four. Texts live in chunks that never move once allocated; an item
 // never spans two chunks, so it can be handed out as one view. Offsets are
 // kept per chunk, which keeps them 32 bits wide however many gigabytes the
-// list holds.
+// list holds. The offsets too live in blocks that never move: one growing
+// array would, once a year, copy tens of megabytes inside a single append
+// and hold up the event thread for longer than a reading's silence.
 class CompactListStore {
  public:
   // Chunks start small so that a short list stays small, and double up to
@@ -24,8 +26,8 @@ class CompactListStore {
 
   void append(std::string_view item);
 
-  std::size_t size() const { return starts_.size(); }
-  bool empty() const { return starts_.empty(); }
+  std::size_t size() const { return count_; }
+  bool empty() const { return count_ == 0; }
   // The item's bytes; valid until the store is destroyed. index < size().
   std::string_view at(std::size_t index) const;
 
@@ -42,14 +44,21 @@ class CompactListStore {
     std::size_t firstItem = 0;
   };
 
+  // 64 KiB of offsets a block.
+  static constexpr std::size_t kStartsPerBlock = 16384;
+
   Chunk& chunkFor(std::size_t length);
   std::size_t chunkIndexOf(std::size_t item) const;
+  std::uint32_t startOf(std::size_t item) const {
+    return startBlocks_[item / kStartsPerBlock][item % kStartsPerBlock];
+  }
 
   std::size_t maxChunkBytes_;
   std::vector<Chunk> chunks_;
   // Where each item starts inside its chunk; it ends where the next item of
   // the same chunk starts, or at the chunk's used size.
-  std::vector<std::uint32_t> starts_;
+  std::vector<std::unique_ptr<std::uint32_t[]>> startBlocks_;
+  std::size_t count_ = 0;
   std::uint64_t textBytes_ = 0;
 };
 
