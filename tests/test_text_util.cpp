@@ -136,6 +136,13 @@ TEST(DecimalText, PlainDecimalForms) {
   EXPECT_EQ(decimalTextSingle(999.0F), "999");
   EXPECT_EQ(decimalTextSingle(1.1F), "1.1");
   EXPECT_EQ(decimalTextSingle(0), "0");
+  // Whole numbers take a shorter way up to the digits' limit; at the limit
+  // the exponent form takes over, as for any other value.
+  EXPECT_EQ(decimalText(999999999999999), "999999999999999");
+  EXPECT_EQ(decimalText(-4096), "-4096");
+  EXPECT_EQ(decimalTextSingle(9999999.0F), "9999999");
+  EXPECT_EQ(decimalTextSingle(10000000.0F), "1E+07");
+  EXPECT_EQ(decimalTextSingle(16777217.0F), "1.677722E+07");
 }
 
 TEST(SignPositionText, SignOrSpaceThenDigitsWithoutLeadingZero) {

@@ -37,6 +37,18 @@ TEST(CompactListStore, KeepsEveryItemAcrossChunkEdges) {
   EXPECT_EQ(store.textBytes(), total);
 }
 
+TEST(CompactListStore, KeepsEveryItemAcrossOffsetBlocks) {
+  // Offsets are kept in blocks of their own; several blocks' worth of items,
+  // with chunk edges falling anywhere in them.
+  CompactListStore store(1000);
+  constexpr int kItems = 70000;
+  for (int i = 0; i < kItems; ++i) store.append(std::to_string(i));
+  ASSERT_EQ(store.size(), static_cast<std::size_t>(kItems));
+  for (int i = 0; i < kItems; ++i) {
+    ASSERT_EQ(store.at(static_cast<std::size_t>(i)), std::to_string(i)) << "item " << i;
+  }
+}
+
 TEST(CompactListStore, KeepsEveryByteValue) {
   CompactListStore store;
   std::string all;
