@@ -56,6 +56,14 @@ void TimedEvents::Timer1_Timer() {
   ticks.fetch_add(1);
 }
 
+void TimedEvents::MSComm1_OnComm() {
+  {
+    std::lock_guard<std::mutex> lock(tickMutex);
+    commStarts.push_back(SteadyClock::now());
+  }
+  timed(&StationEvents::MSComm1_OnComm, "MSComm1_OnComm");
+}
+
 void TimedEvents::timed(void (StationEvents::*handler)(), const char* name) {
   const auto start = SteadyClock::now();
   const double filesBefore = filesMs();
@@ -170,7 +178,8 @@ void SimRelay::pass() {
       sleepMillis(5);
       continue;
     }
-    const auto passed = into_.write(std::string(buffer, static_cast<std::size_t>(got)));
+    const auto passed = SteadyClock::now();
+    into_.write(std::string(buffer, static_cast<std::size_t>(got)));
     std::lock_guard<std::mutex> lock(mutex_);
     passings_.push_back(passed);
   }

@@ -70,12 +70,15 @@ class TimedEvents : public StationEvents {
   void Command4_Click() override { timed(&StationEvents::Command4_Click, "Command4_Click"); }
   void Command5_Click() override { timed(&StationEvents::Command5_Click, "Command5_Click"); }
   void Command6_Click() override { timed(&StationEvents::Command6_Click, "Command6_Click"); }
-  void MSComm1_OnComm() override { timed(&StationEvents::MSComm1_OnComm, "MSComm1_OnComm"); }
+  void MSComm1_OnComm() override;
   void Timer1_Timer() override;
 
   // Start of every tick, in order; read only once the writer has finished
   // or under tickMutex.
   std::vector<SteadyClock::time_point> tickStarts;
+  // Start of every port notification, when the station restarts its
+  // countdown; it comes only after the bytes that raised it.
+  std::vector<SteadyClock::time_point> commStarts;
   std::mutex tickMutex;
   std::atomic<int> ticks{0};
   double longestHandlerMs = 0;
@@ -147,7 +150,9 @@ class SimRelay {
 
   bool ok() const { return error_.empty(); }
   const std::string& error() const { return error_; }
-  // When each piece was handed to the station, in order.
+  // When each piece was handed to the station, in order: taken just before
+  // the write, as the station may run before the writer gets to look at the
+  // clock again.
   std::vector<SteadyClock::time_point> passings();
 
  private:

@@ -73,19 +73,33 @@ int main(int argc, char** argv) {
 
   const std::vector<SteadyClock::time_point> passings = sim.passings();
   std::vector<double> lateness;
+  // The same from the notification of the last byte, where the countdown
+  // starts: whatever the scheduler does to the writer, a tick early by this
+  // measure is early by any.
+  std::vector<double> afterNotice;
   int wrongInputs = 0;
   {
     std::lock_guard<std::mutex> lock(rig.events.tickMutex);
     const auto& ticks = rig.events.tickStarts;
+    const auto lastBefore = [&](const std::vector<SteadyClock::time_point>& times,
+                                std::size_t& from, std::size_t t) {
+      std::optional<SteadyClock::time_point> last;
+      while (from < times.size() && times[from] <= ticks[t]) {
+        if (times[from] > ticks[t - 1]) last = times[from];
+        ++from;
+      }
+      return last;
+    };
     std::size_t p = 0;
+    std::size_t c = 0;
     for (std::size_t t = 1; t < ticks.size() && t <= static_cast<std::size_t>(readings); ++t) {
       // The last byte before this tick, passed after the tick before it.
-      std::optional<SteadyClock::time_point> last;
-      while (p < passings.size() && passings[p] <= ticks[t]) {
-        if (passings[p] > ticks[t - 1]) last = passings[p];
-        ++p;
+      if (const auto last = lastBefore(passings, p, t)) {
+        lateness.push_back(millisBetween(*last, ticks[t]) - interval);
       }
-      if (last) lateness.push_back(millisBetween(*last, ticks[t]) - interval);
+      if (const auto notice = lastBefore(rig.events.commStarts, c, t)) {
+        afterNotice.push_back(millisBetween(*notice, ticks[t]) - interval);
+      }
     }
   }
   // Each input after the synchronising one must be exactly one reading.
@@ -95,6 +109,7 @@ int main(int argc, char** argv) {
   }
 
   const double earliest = quantile(lateness, 0.0);
+  const double earliestAfterNotice = quantile(afterNotice, 0.0);
   const double median = quantile(lateness, 0.5);
   const double p99 = quantile(lateness, 0.99);
   const double latest = quantile(lateness, 1.0);
@@ -103,15 +118,20 @@ int main(int argc, char** argv) {
   const std::string run = std::to_string(interval) + " ms, " + load + ", " +
                           std::to_string(lateness.size()) + " readings";
   char text[160];
-  std::snprintf(text, sizeof text, "%.2f ms (median %.2f%s)", earliest, median,
+  std::snprintf(text, sizeof text, "%.2f ms (median %.2f; %.2f ms after the notice%s)", earliest,
+                median, earliestAfterNotice,
                 wrongInputs > 0 ? (", " + std::to_string(wrongInputs) + " merged").c_str() : "");
-  printRow("tick lateness min (" + run + ")", text, ">= 0 ms", earliest >= 0 && whole);
+  printRow("tick lateness min (" + run + ")", text, ">= 0 ms",
+           earliest >= 0 && earliestAfterNotice >= 0 && whole);
   std::snprintf(text, sizeof text, "%.2f ms", p99);
   char goal[64];
   std::snprintf(goal, sizeof goal, "<= %.1f ms", p99Goal);
   printRow("tick lateness p99 (" + run + ")", text, goal, p99 <= p99Goal && whole);
   std::snprintf(text, sizeof text, "%.2f ms", latest);
   printRow("tick lateness max (" + run + ")", text, "<= 20 ms", latest <= 20.0 && whole);
+  // Where the lateness goes: waiting for the notice, or for the tick.
+  std::fprintf(stderr, "tick_lateness: after the notice median %.2f p99 %.2f max %.2f ms\n",
+               quantile(afterNotice, 0.5), quantile(afterNotice, 0.99), quantile(afterNotice, 1.0));
   if (!complete) std::fprintf(stderr, "tick_lateness: not every reading brought its tick\n");
   return 0;
 }
