@@ -43,9 +43,9 @@ TEST(Soak, EveryReadingIsCountedAndMemoryStaysFlat) {
   const QString data = tmp.path() + "/qN42";
   ASSERT_TRUE(QDir().mkpath(data));
   Simulator sim;
-  ASSERT_TRUE(sim.start(tmp.path(), {"--fast", "--silence", "80", "--seed", "77", "--shuffle",
-                                     "--garbage-every", "29", "--short-every", "37", "--nul-every",
-                                     "23", "--hangup-every", "997", "--hangup-ms", "1000"}));
+  ASSERT_TRUE(sim.start(
+      tmp.path(), {"--fast", "--silence", "80", "--seed", "77", "--shuffle", "--garbage-every",
+                   "29", "--short-every", "37", "--hangup-every", "997", "--hangup-ms", "1000"}));
   qputenv("METERSTATION_COM1", sim.link.toLocal8Bit());
 
   StationUnderTest s;
