@@ -23,16 +23,6 @@ namespace {
 
 constexpr long kSmall = 10000;
 
-double residentBytes() {
-  long pages = 0;
-  long resident = 0;
-  if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-    if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
-    std::fclose(statm);
-  }
-  return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE));
-}
-
 // 42 characters, as a reading shows in List1.
 std::string itemText(long i) {
   char buf[48];

@@ -26,16 +26,6 @@ long long monotonicNanos() {
   return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
 }
 
-double residentMegabytes() {
-  long pages = 0;
-  long resident = 0;
-  if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-    if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
-    std::fclose(statm);
-  }
-  return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1e6;
-}
-
 // Shows the station's window and reports when the first paint is done.
 class ShownWatch : public QObject {
  public:
@@ -45,7 +35,7 @@ class ShownWatch : public QObject {
       shownMs_ = true;
       std::printf("%.2f ", static_cast<double>(monotonicNanos() - execNanos_) / 1e6);
       QTimer::singleShot(2000, [] {
-        std::printf("%.1f %s\n", residentMegabytes(),
+        std::printf("%.1f %s\n", residentBytes() / 1e6,
                     QGuiApplication::platformName().toLatin1().constData());
         QApplication::quit();
       });

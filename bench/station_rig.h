@@ -24,6 +24,9 @@ using SteadyClock = std::chrono::steady_clock;
 
 double millisBetween(SteadyClock::time_point from, SteadyClock::time_point to);
 
+// Resident memory of this process in bytes, from /proc/self/statm.
+double residentBytes();
+
 // Passes everything to the real files and adds up the time spent in them,
 // so a long handler can be told apart from a slow disk.
 class TimedFiles : public Files {
