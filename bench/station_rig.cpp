@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -302,7 +303,8 @@ bool hasFlag(int argc, char** argv, const std::string& name) {
 double quantile(std::vector<double>& values, double q) {
   if (values.empty()) return 0;
   std::sort(values.begin(), values.end());
-  const auto index = static_cast<std::size_t>(q * static_cast<double>(values.size() - 1) + 0.5);
+  const auto index =
+      static_cast<std::size_t>(std::lround(q * static_cast<double>(values.size() - 1)));
   return values[std::min(index, values.size() - 1)];
 }
 
