@@ -49,6 +49,23 @@ std::vector<std::string> Simulator::sent(const std::string& kind) const {
   return out;
 }
 
+::testing::AssertionResult Simulator::finishes(int timeoutMs) {
+  // waitForFinished says false for a process that already ended, which the
+  // event loop may have noticed while the test waited for the station.
+  if (process.state() == QProcess::NotRunning || process.waitForFinished(timeoutMs))
+    return ::testing::AssertionSuccess();
+  const std::string whole = readFile(log);
+  std::size_t from = whole.size();
+  for (int lines = 0; lines <= 25 && from > 0; ++lines) {
+    const std::size_t end = whole.rfind('\n', from - 1);
+    from = end == std::string::npos ? 0 : end;
+  }
+  return ::testing::AssertionFailure()
+         << "processor-sim still running after " << timeoutMs << " ms; its log ends:\n"
+         << whole.substr(from) << "\nstandard error:\n"
+         << process.readAllStandardError().toStdString();
+}
+
 std::string readFile(const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return {};

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -74,6 +76,10 @@ struct Simulator {
   // The texts of the bursts of one kind, in the order they were sent, with
   // the log's escapes undone.
   std::vector<std::string> sent(const std::string& kind) const;
+
+  // Waits for the processor to end on its own; when it does not, the
+  // failure shows the end of its log and what it said on standard error.
+  ::testing::AssertionResult finishes(int timeoutMs);
 };
 
 std::string readFile(const QString& path);

@@ -93,7 +93,7 @@ TEST_F(EndToEnd, TwoSetsGiveExactFilesAndTheStopCommandEndsTheRun) {
   EXPECT_TRUE(station->window.ended());
   EXPECT_FALSE(station->window.isVisible());
 
-  ASSERT_TRUE(sim.process.waitForFinished(10000));
+  ASSERT_TRUE(sim.finishes(10000));
   EXPECT_EQ(sim.process.exitCode(), 0);
   const QString out = QString::fromLatin1(sim.process.readAllStandardOutput());
   EXPECT_TRUE(out.contains("count 0")) << out.toStdString();
@@ -129,7 +129,7 @@ TEST_F(EndToEnd, EndNowSendsTheCountAndTheStationKeepsRunning) {
   operate("5", "150");
   ASSERT_TRUE(waitUntil([&] { return station->form.state().lineCount >= 2; }, kSetTimeoutMs));
   QTest::mouseClick(station->window.button(ButtonId::Command5), Qt::LeftButton);
-  ASSERT_TRUE(sim.process.waitForFinished(10000));
+  ASSERT_TRUE(sim.finishes(10000));
   EXPECT_EQ(sim.process.exitCode(), 0);
   const QString out = QString::fromLatin1(sim.process.readAllStandardOutput());
   EXPECT_TRUE(out.contains("count 5")) << out.toStdString();

@@ -67,7 +67,7 @@ TEST(Soak, EveryReadingIsCountedAndMemoryStaysFlat) {
       << "sets completed: " << s.form.state().obsCount;
   const long endRss = residentKilobytes();
   const long endLists = listBytes(s);
-  ASSERT_TRUE(sim.process.waitForFinished(10000));
+  ASSERT_TRUE(sim.finishes(10000));
   qunsetenv("METERSTATION_COM1");
 
   std::size_t sent = 0;
