@@ -106,8 +106,7 @@ TEST(Form1Port, EveryNotificationRestartsTheCountdownAndReloadsTheSetsLeft) {
   StationHarness s;
   s.openPort();
   s.window.texts[TextId::Text3] = "2.5";
-  s.serial.event = CommEvent::Other;
-  s.form.MSComm1_OnComm();
+  ASSERT_TRUE(s.serial.raise(CommEvent::Other));
   EXPECT_EQ(s.form.state().setsLeft, 2.5);
   EXPECT_EQ(s.timer.intervalMs, 2000);
   EXPECT_TRUE(s.timer.enabled());
@@ -120,6 +119,7 @@ TEST(Form1Port, EveryNotificationRestartsTheCountdownAndReloadsTheSetsLeft) {
 
 TEST(Form1Port, IntervalIsRoundedHalfToEven) {
   StationHarness s;
+  s.openPort();
   s.window.texts[TextId::Text4] = "2000.5";
   s.arrive("x");
   EXPECT_EQ(s.timer.intervalMs, 2000);
@@ -237,22 +237,59 @@ TEST(Form1Port, StopCommandThatCannotBeSentIsReported) {
   EXPECT_TRUE(s.window.ended);
 }
 
+// Before any port choice the port is closed, so nothing can arrive and no
+// reading can be taken while the working directory is still empty; the
+// same holds after Init with no port chosen.
+TEST(Form1Port, NothingArrivesBeforeAPortIsChosen) {
+  StationHarness s;
+  EXPECT_FALSE(s.arrive("noise\r\n"));
+  for (int m = 1; m <= 16; ++m) EXPECT_FALSE(s.burst(readingOf(m)));
+  s.window.texts[TextId::Text3] = "0";
+  s.form.Command6_Click();
+  ASSERT_TRUE(s.window.list2Has("files created"));
+  for (int m = 1; m <= 16; ++m) EXPECT_FALSE(s.burst(readingOf(m)));
+  EXPECT_EQ(s.form.state().tickCount, 0);
+  EXPECT_EQ(s.form.state().obsCount, 0);
+  EXPECT_TRUE(s.window.list1.empty());
+  EXPECT_FALSE(s.timer.enabled());
+  EXPECT_FALSE(s.files.exists(s.workFile("qn.db1")));
+  EXPECT_FALSE(s.files.exists("qn.db1"));
+}
+
+// The fake port behaves as the real one: a closed port and a lost one say
+// nothing, a lost port reports its loss once and its return once.
+TEST(Form1Port, TheFakePortNotifiesOnlyWhileOpen) {
+  StationHarness s;
+  EXPECT_FALSE(s.serial.raise(CommEvent::Other));
+  EXPECT_FALSE(s.serial.lose("Input/output error"));
+  EXPECT_FALSE(s.serial.comeBack());
+  EXPECT_FALSE(s.timer.enabled());
+  s.openPort();
+  ASSERT_TRUE(s.arrive("x"));
+  ASSERT_TRUE(s.serial.lose("Input/output error"));
+  EXPECT_FALSE(s.serial.lose("Input/output error"));
+  EXPECT_FALSE(s.arrive("lost on the line"));
+  EXPECT_FALSE(s.serial.raise(CommEvent::Other));
+  ASSERT_TRUE(s.serial.comeBack());
+  EXPECT_FALSE(s.serial.comeBack());
+  EXPECT_EQ(s.serial.received, "x");
+  s.window.texts[TextId::Text3] = "0";
+  ASSERT_TRUE(s.arrive("y"));
+  s.form.Command5_Click();  // ends the run and closes the port: nothing more is heard
+  EXPECT_FALSE(s.arrive("z"));
+}
+
 TEST(Form1Port, LostPortIsReportedAndItsTextStillBecomesAReading) {
   StationHarness s;
   s.openPort();
   s.synchronise();
   s.serial.received = readingOf(4);
-  s.serial.open = false;
-  s.serial.event = CommEvent::PortLost;
-  s.serial.eventText = "Input/output error";
-  s.form.MSComm1_OnComm();
+  ASSERT_TRUE(s.serial.lose("Input/output error"));
   EXPECT_EQ(s.window.lamp, kLampRed);
   EXPECT_TRUE(s.window.list2Has("lost COM1: Input/output error; trying again every 2 s"));
   ASSERT_TRUE(s.quiet());
   EXPECT_EQ(s.window.list1.back(), readingOf(4).substr(0, 40));
-  s.serial.open = true;
-  s.serial.event = CommEvent::PortBack;
-  s.form.MSComm1_OnComm();
+  ASSERT_TRUE(s.serial.comeBack());
   EXPECT_TRUE(s.window.list2Has("COM1 is back"));
 }
 

@@ -100,8 +100,7 @@ TEST_F(Form1Reading, EveryKindOfUnparsableReadingIsRejected) {
 }
 
 TEST_F(Form1Reading, EmptyBurstIsOnlyTakenBack) {
-  s.serial.event = CommEvent::Other;
-  s.form.MSComm1_OnComm();
+  ASSERT_TRUE(s.serial.raise(CommEvent::Other));
   ASSERT_TRUE(s.quiet());
   EXPECT_EQ(s.form.state().lineCount, 0);
   EXPECT_TRUE(s.window.list2.empty());

@@ -117,6 +117,22 @@ TEST(RoundHalfEven, ClampedIntoTheBounds) {
   EXPECT_EQ(roundHalfEvenClamped(std::nan(""), 0, 255), 0);
 }
 
+// A bound near 2^63 may have no double: 9223372036854774808 becomes
+// 9223372036854774784 as a double, which lies inside the range and must
+// come back as itself, not as the bound.
+TEST(RoundHalfEven, BoundsWithoutADoubleClampAsTheRoundingDoes) {
+  const std::int64_t hi = 9223372036854774808;
+  const std::int64_t lo = -hi;
+  const double inside = 9223372036854774784.0;
+  EXPECT_EQ(roundHalfEven(inside, 0, hi), 9223372036854774784);
+  EXPECT_EQ(roundHalfEvenClamped(inside, 0, hi), 9223372036854774784);
+  EXPECT_EQ(roundHalfEvenClamped(-inside, lo, 0), -9223372036854774784);
+  EXPECT_EQ(roundHalfEvenClamped(9223372036854775808.0, 0, hi), hi);
+  EXPECT_EQ(roundHalfEvenClamped(-9223372036854775808.0, lo, 0), lo);
+  EXPECT_EQ(roundHalfEvenClamped(inside, 0, std::numeric_limits<std::int64_t>::max()),
+            9223372036854774784);
+}
+
 TEST(DecimalText, PlainDecimalForms) {
   EXPECT_EQ(decimalText(3), "3");
   EXPECT_EQ(decimalText(15), "15");

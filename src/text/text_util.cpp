@@ -203,21 +203,26 @@ double numericValue(const std::string& text) {
   return negative ? -value : value;
 }
 
-std::optional<std::int64_t> roundHalfEven(double value, std::int64_t lo, std::int64_t hi) {
-  if (!std::isfinite(value)) return std::nullopt;
+namespace {
+
+// The nearest integer as a double, halves to the even neighbour. Exact for
+// every finite double: from 2^52 on, every double is already whole.
+double roundedHalfEven(double value) {
   const double floorValue = std::floor(value);
   const double diff = value - floorValue;
-  double rounded = floorValue;
-  if (diff > 0.5) {
-    rounded = floorValue + 1;
-  } else if (diff == 0.5) {
-    rounded = std::fmod(floorValue, 2.0) == 0 ? floorValue : floorValue + 1;
-  }
-  // Compare as doubles before converting: a double beyond the integer range
-  // must never reach the cast. INT64_MAX itself has no double; it rounds up
-  // to 2^63, which the cast cannot take.
-  if (rounded < static_cast<double>(lo) || rounded > static_cast<double>(hi)) return std::nullopt;
-  if (rounded >= 0x1p63) return std::nullopt;
+  if (diff > 0.5) return floorValue + 1;
+  if (diff == 0.5) return std::fmod(floorValue, 2.0) == 0 ? floorValue : floorValue + 1;
+  return floorValue;
+}
+
+}  // namespace
+
+std::optional<std::int64_t> roundHalfEven(double value, std::int64_t lo, std::int64_t hi) {
+  if (!std::isfinite(value)) return std::nullopt;
+  const double rounded = roundedHalfEven(value);
+  // Only a double inside the integer range may reach the cast; the bounds
+  // are then compared as integers, since one near 2^63 may have no double.
+  if (rounded >= 0x1p63 || rounded < -0x1p63) return std::nullopt;
   const auto result = static_cast<std::int64_t>(rounded);
   if (result < lo || result > hi) return std::nullopt;
   return result;
@@ -225,10 +230,13 @@ std::optional<std::int64_t> roundHalfEven(double value, std::int64_t lo, std::in
 
 std::int64_t roundHalfEvenClamped(double value, std::int64_t lo, std::int64_t hi) {
   if (std::isnan(value)) return lo;
-  if (value <= static_cast<double>(lo)) return lo;
-  if (value >= static_cast<double>(hi)) return hi;
-  const auto rounded = roundHalfEven(value, lo, hi);
-  return rounded ? *rounded : lo;
+  const double rounded = roundedHalfEven(value);
+  if (rounded >= 0x1p63) return hi;
+  if (rounded < -0x1p63) return lo;
+  const auto result = static_cast<std::int64_t>(rounded);
+  if (result < lo) return lo;
+  if (result > hi) return hi;
+  return result;
 }
 
 std::string decimalText(double value) { return signedText(value, 15); }

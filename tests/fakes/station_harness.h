@@ -25,6 +25,7 @@ struct StationHarness {
 
   StationHarness() {
     window.events = &form;
+    serial.events = &form;
     form.Form_Load();
   }
 
@@ -49,12 +50,9 @@ struct StationHarness {
     }
   }
 
-  // Characters arrive; the notification restarts the countdown.
-  void arrive(const std::string& text) {
-    serial.received += text;
-    serial.event = CommEvent::Receive;
-    form.MSComm1_OnComm();
-  }
+  // Characters arrive; while the port is open the notification restarts
+  // the countdown. Returns whether the station heard of them.
+  bool arrive(const std::string& text) { return serial.deliver(text); }
 
   // The line falls quiet for the interval; returns whether a tick came.
   bool quiet() {

@@ -76,6 +76,7 @@ struct RealFilesStation {
     window.texts[TextId::Text3] = "9999";
     host.recoveryDir = root + "/recovery";
     window.events = &form;
+    serial.events = &form;
     form.Form_Load();
     form.Dir1_Change();
     form.Command1_Click();
@@ -83,9 +84,7 @@ struct RealFilesStation {
   }
 
   void burst(const std::string& text) {
-    serial.received += text;
-    serial.event = CommEvent::Receive;
-    form.MSComm1_OnComm();
+    serial.deliver(text);
     if (timer.advance(timer.intervalMs > 0 ? timer.intervalMs : 1)) form.Timer1_Timer();
   }
   // One set; `tag` (0..999) marks its readings so the sets can be told apart.
