@@ -4,11 +4,12 @@
 
 #include "db2csv/conversion.h"
 #include "db2csv/csv_text.h"
-#include "db2csv/db_line.h"
+#include "dbline/db_line.h"
 #include "fakes/station_harness.h"
 #include "station_lines.h"
 
 namespace meterstation::db2csv::testing {
+using namespace meterstation::dbline;
 namespace {
 
 std::vector<std::string> rowsOf(const std::string& csv) {

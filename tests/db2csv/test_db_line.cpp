@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "db2csv/db_line.h"
+#include "dbline/db_line.h"
 #include "station_lines.h"
 
 namespace meterstation::db2csv::testing {
+using namespace meterstation::dbline;
 namespace {
 
 RawLine whole(const std::string& withCrLf, std::size_t number = 1) {

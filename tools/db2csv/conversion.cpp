@@ -1,29 +1,74 @@
 #include "db2csv/conversion.h"
 
 #include "db2csv/csv_text.h"
-#include "db2csv/db_line.h"
+#include "dbline/db_line.h"
 
 namespace meterstation::db2csv {
 
+using dbline::GoodLine;
+using dbline::kFieldsPerReading;
+using dbline::LineView;
+using dbline::ParsedLine;
+
 namespace {
 
-bool inRange(const ParsedLine& line, const Options& options) {
-  if (!options.fromKey && !options.toKey) return true;
-  if (!line.isoTime) return false;
-  const std::string key = line.stamp.substr(0, 8);
+constexpr std::size_t kOutPiece = 1 << 20;
+
+bool keyInRange(std::string_view key, const Options& options) {
   if (options.fromKey && key < *options.fromKey) return false;
   if (options.toKey && key > *options.toKey) return false;
   return true;
 }
 
-std::string reportOf(const RawLine& raw, const ParsedLine& parsed, bool kept) {
-  std::string text = "line " + std::to_string(raw.number) + ": ";
+bool inRange(const ParsedLine& line, const Options& options) {
+  if (!options.fromKey && !options.toKey) return true;
+  if (!line.isoTime) return false;
+  return keyInRange(std::string_view(line.stamp).substr(0, 8), options);
+}
+
+std::string reportOf(std::size_t number, const ParsedLine& parsed, bool kept) {
+  std::string text = "line " + std::to_string(number) + ": ";
   for (std::size_t i = 0; i < parsed.problems.size(); ++i) {
     if (i > 0) text += "; ";
     text += parsed.problems[i];
   }
   text += kept ? " (kept)" : " (skipped)";
   return text;
+}
+
+// csvCell without building a string per cell.
+void appendCell(std::string& out, std::string_view text) {
+  out += '"';
+  if (text.find('"') == std::string_view::npos) {
+    out += text;
+  } else {
+    for (char c : text) {
+      if (c == '"') out += '"';
+      out += c;
+    }
+  }
+  out += '"';
+}
+
+void appendGoodRows(std::string& out, const GoodLine& line) {
+  const std::string_view s = line.stamp;
+  std::string when;
+  when.reserve(19);
+  when.append(s.substr(0, 4)).append("-").append(s.substr(4, 2)).append("-");
+  when.append(s.substr(6, 2)).append("T").append(s.substr(8, 2)).append(":");
+  when.append(s.substr(10, 2)).append(":").append(s.substr(12, 2));
+  for (const auto& fields : line.fields) {
+    appendCell(out, line.marker);
+    out += ',';
+    appendCell(out, when);
+    out += ',';
+    appendCell(out, fields[0]);
+    for (std::string_view field : fields) {
+      out += ',';
+      appendCell(out, field);
+    }
+    out += "\r\n";
+  }
 }
 
 }  // namespace
@@ -34,25 +79,67 @@ std::string csvHeader() {
   return csvRow(cells);
 }
 
+Converter::Converter(const Options& options, Out out, Report report)
+    : options_(options), out_(std::move(out)), report_(std::move(report)) {
+  buffer_.reserve(kOutPiece + kOutPiece / 4);
+  buffer_ = csvHeader();
+}
+
+void Converter::feed(std::string_view bytes) {
+  cutter_.feed(bytes, [this](const LineView& line) { take(line); });
+  flushIfFull();
+}
+
+void Converter::finish() {
+  if (const auto pending = cutter_.pending()) take(*pending);
+  if (!buffer_.empty()) out_(buffer_);
+  buffer_.clear();
+}
+
+void Converter::take(const LineView& line) {
+  GoodLine good;
+  if (!dbline::readGoodLine(line.text, line.torn, good)) {
+    takeOdd(line);
+  } else if (keyInRange(good.stamp.substr(0, 8), options_)) {
+    appendGoodRows(buffer_, good);
+    rows_ += dbline::kMetersPerLine;
+    // Many lines fit one piece; the check per line keeps pieces near 1 MiB.
+    flushIfFull();
+  }
+}
+
+void Converter::takeOdd(const LineView& line) {
+  const ParsedLine parsed =
+      dbline::parseLine({line.number, std::string(line.text), line.torn});
+  const bool wanted = inRange(parsed, options_) && options_.keepOdd;
+  ++oddLines_;
+  report_(reportOf(line.number, parsed, wanted));
+  if (!wanted) return;
+  const std::string when = parsed.isoTime ? *parsed.isoTime : parsed.stamp;
+  for (const dbline::MeterRow& row : parsed.rows) {
+    std::vector<std::string> cells = {parsed.marker, when, row.meter};
+    cells.insert(cells.end(), row.fields.begin(), row.fields.end());
+    // A short odd reading still fills every column, so the rows line up.
+    cells.resize(3 + kFieldsPerReading);
+    buffer_ += csvRow(cells);
+    ++rows_;
+  }
+}
+
+void Converter::flushIfFull() {
+  if (buffer_.size() < kOutPiece) return;
+  out_(buffer_);
+  buffer_.clear();
+}
+
 Conversion convert(const std::string& bytes, const Options& options) {
   Conversion result;
-  result.csv = csvHeader();
-  for (const RawLine& raw : splitLines(bytes)) {
-    const ParsedLine parsed = parseLine(raw);
-    const bool odd = !parsed.problems.empty();
-    const bool wanted = inRange(parsed, options) && (!odd || options.keepOdd);
-    if (odd) result.reports.push_back(reportOf(raw, parsed, wanted));
-    if (!wanted) continue;
-    const std::string when = parsed.isoTime ? *parsed.isoTime : parsed.stamp;
-    for (const MeterRow& row : parsed.rows) {
-      std::vector<std::string> cells = {parsed.marker, when, row.meter};
-      cells.insert(cells.end(), row.fields.begin(), row.fields.end());
-      // A short odd reading still fills every column, so the rows line up.
-      cells.resize(3 + kFieldsPerReading);
-      result.csv += csvRow(cells);
-      ++result.rows;
-    }
-  }
+  Converter converter(
+      options, [&](std::string_view csv) { result.csv += csv; },
+      [&](const std::string& report) { result.reports.push_back(report); });
+  converter.feed(bytes);
+  converter.finish();
+  result.rows = converter.rows();
   return result;
 }
 

@@ -1,7 +1,10 @@
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "db2csv/conversion.h"
@@ -13,9 +16,15 @@ using namespace meterstation::db2csv;
 
 namespace {
 
+// One allocation of the file's size, so a year of lines is not copied again
+// and again while the buffer grows.
 Result readWhole(const std::string& path, std::string& bytes) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return Result::failure(std::strerror(errno));
+  struct stat status {};
+  if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode)) {
+    bytes.reserve(static_cast<std::size_t>(status.st_size));
+  }
   char buffer[1 << 16];
   std::size_t got = 0;
   while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
@@ -26,21 +35,44 @@ Result readWhole(const std::string& path, std::string& bytes) {
   return Result::success();
 }
 
-Result writeAll(std::FILE* file, const std::string& bytes) {
-  if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size() || std::fflush(file) != 0) {
-    return Result::failure(std::strerror(errno));
+// Where the CSV goes. The first failure is kept and nothing more is
+// written, but the conversion goes on so every odd line is still reported.
+class Output {
+ public:
+  explicit Output(const std::string& path) : toStdout_(path.empty()) {
+    if (toStdout_) {
+      file_ = stdout;
+    } else if ((file_ = std::fopen(path.c_str(), "wb")) == nullptr) {
+      result_ = Result::failure(std::strerror(errno));
+    }
   }
-  return Result::success();
-}
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+  ~Output() {
+    if (file_ != nullptr && !toStdout_) std::fclose(file_);
+  }
 
-Result writeOutput(const std::string& path, const std::string& bytes) {
-  if (path.empty()) return writeAll(stdout, bytes);
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return Result::failure(std::strerror(errno));
-  Result written = writeAll(file, bytes);
-  if (std::fclose(file) != 0 && written) written = Result::failure(std::strerror(errno));
-  return written;
-}
+  void write(std::string_view bytes) {
+    if (!result_) return;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) fail();
+  }
+
+  Result close() {
+    if (result_ && std::fflush(file_) != 0) fail();
+    if (!toStdout_ && file_ != nullptr) {
+      if (std::fclose(file_) != 0 && result_) fail();
+      file_ = nullptr;
+    }
+    return result_;
+  }
+
+ private:
+  void fail() { result_ = Result::failure(std::strerror(errno)); }
+
+  bool toStdout_;
+  std::FILE* file_ = nullptr;
+  Result result_;
+};
 
 }  // namespace
 
@@ -63,16 +95,20 @@ int main(int argc, char** argv) {
                  read.error.c_str());
     return 2;
   }
-  const Conversion conversion = convert(bytes, options);
-  for (const std::string& report : conversion.reports) {
-    // A report may quote bytes of the line, NULs among them: written whole.
-    const std::string line = "db2csv: " + options.inputPath + ": " + report + "\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
-  }
-  if (const Result written = writeOutput(options.outputPath, conversion.csv); !written) {
+  Output output(options.outputPath);
+  Converter converter(
+      options, [&](std::string_view csv) { output.write(csv); },
+      [&](const std::string& report) {
+        // A report may quote bytes of the line, NULs among them: written whole.
+        const std::string line = "db2csv: " + options.inputPath + ": " + report + "\n";
+        std::fwrite(line.data(), 1, line.size(), stderr);
+      });
+  converter.feed(bytes);
+  converter.finish();
+  if (const Result written = output.close(); !written) {
     const std::string where = options.outputPath.empty() ? "standard output" : options.outputPath;
     std::fprintf(stderr, "db2csv: cannot write %s: %s\n", where.c_str(), written.error.c_str());
     return 2;
   }
-  return conversion.reports.empty() ? 0 : 1;
+  return converter.oddLines() == 0 ? 0 : 1;
 }

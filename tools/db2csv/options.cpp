@@ -1,6 +1,6 @@
 #include "db2csv/options.h"
 
-#include "db2csv/db_line.h"
+#include "dbline/db_line.h"
 
 namespace meterstation::db2csv {
 
@@ -40,7 +40,7 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
     } else if (name == "--from" || name == "--to") {
       const std::optional<std::string> date = takeValue();
       if (!date) return failure(name + " needs a date (yyyy-mm-dd)");
-      const std::optional<std::string> key = dateKeyOf(*date);
+      const std::optional<std::string> key = dbline::dateKeyOf(*date);
       if (!key) return failure(name + " \"" + *date + "\" is not a date of the form yyyy-mm-dd");
       (name == "--from" ? options.fromKey : options.toKey) = key;
     } else if (name == "-o" || name == "--output") {

@@ -1,6 +1,6 @@
-#include "db2csv/db_line.h"
+#include "dbline/db_line.h"
 
-namespace meterstation::db2csv {
+namespace meterstation::dbline {
 
 namespace {
 
@@ -8,7 +8,7 @@ constexpr std::size_t kHeaderWidth = 18;
 constexpr std::size_t kSlotWidth = 41;
 constexpr std::size_t kReadingWidth = 40;
 
-bool allDigits(const std::string& text) {
+bool allDigits(std::string_view text) {
   if (text.empty()) return false;
   for (char c : text) {
     if (c < '0' || c > '9') return false;
@@ -16,8 +16,11 @@ bool allDigits(const std::string& text) {
   return true;
 }
 
-int numberAt(const std::string& digits, std::size_t from, std::size_t count) {
-  return std::stoi(digits.substr(from, count));
+// The digits are checked before: no conversion can fail.
+int numberAt(std::string_view digits, std::size_t from, std::size_t count) {
+  int value = 0;
+  for (char c : digits.substr(from, count)) value = value * 10 + (c - '0');
+  return value;
 }
 
 bool isLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
@@ -27,6 +30,12 @@ bool plausibleDate(int year, int month, int day) {
   if (month < 1 || month > 12 || day < 1) return false;
   const int last = kDays[month - 1] + (month == 2 && isLeapYear(year) ? 1 : 0);
   return day <= last;
+}
+
+bool meterInRange(std::string_view meter) {
+  if (meter.size() != 2 || !allDigits(meter)) return false;
+  const int number = numberAt(meter, 0, 2);
+  return number >= 1 && number <= static_cast<int>(kMetersPerLine);
 }
 
 std::vector<std::string> splitAtCommas(const std::string& text) {
@@ -55,10 +64,7 @@ std::vector<std::string> readingFields(const std::string& reading) {
 MeterRow rowOf(std::vector<std::string> fields) {
   MeterRow row;
   row.meter = fields.empty() ? std::string() : fields.front();
-  if (row.meter.size() == 2 && allDigits(row.meter)) {
-    const int meter = std::stoi(row.meter);
-    row.meterInRange = meter >= 1 && meter <= static_cast<int>(kMetersPerLine);
-  }
+  row.meterInRange = meterInRange(row.meter);
   row.fields = std::move(fields);
   return row;
 }
@@ -103,7 +109,35 @@ void readByCommas(const std::string& text, ParsedLine& parsed) {
   }
 }
 
+// The eight fields of one 40-character slot as readingFields cuts them:
+// false when it has fewer than seven commas.
+bool slotFields(std::string_view slot, std::array<std::string_view, kFieldsPerReading>& out) {
+  std::size_t start = 0;
+  for (std::size_t k = 0; k + 1 < kFieldsPerReading; ++k) {
+    const std::size_t comma = slot.find(',', start);
+    if (comma == std::string_view::npos) return false;
+    out[k] = slot.substr(start, comma - start);
+    start = comma + 1;
+  }
+  out[kFieldsPerReading - 1] = slot.substr(start);
+  return true;
+}
+
 }  // namespace
+
+bool readGoodLine(std::string_view text, bool torn, GoodLine& out) {
+  if (torn || text.size() != kLineLength) return false;
+  out.marker = text.substr(0, 4);
+  out.stamp = text.substr(4, 14);
+  if (!isPlausibleStamp(out.stamp)) return false;
+  for (std::size_t k = 0; k < kMetersPerLine; ++k) {
+    const std::size_t comma = kHeaderWidth + kSlotWidth * k;
+    if (text[comma] != ',') return false;
+    if (!slotFields(text.substr(comma + 1, kReadingWidth), out.fields[k])) return false;
+    if (!meterInRange(out.fields[k][0])) return false;
+  }
+  return text.substr(kLineLength - 2) == "  ";
+}
 
 std::vector<RawLine> splitLines(const std::string& bytes) {
   std::vector<RawLine> lines;
@@ -125,14 +159,17 @@ std::vector<RawLine> splitLines(const std::string& bytes) {
   return lines;
 }
 
-std::optional<std::string> isoTimeOf(const std::string& stamp) {
-  if (stamp.size() != 14 || !allDigits(stamp)) return std::nullopt;
+bool isPlausibleStamp(std::string_view stamp) {
+  if (stamp.size() != 14 || !allDigits(stamp)) return false;
   if (!plausibleDate(numberAt(stamp, 0, 4), numberAt(stamp, 4, 2), numberAt(stamp, 6, 2))) {
-    return std::nullopt;
+    return false;
   }
-  if (numberAt(stamp, 8, 2) > 23 || numberAt(stamp, 10, 2) > 59 || numberAt(stamp, 12, 2) > 59) {
-    return std::nullopt;
-  }
+  return numberAt(stamp, 8, 2) <= 23 && numberAt(stamp, 10, 2) <= 59 &&
+         numberAt(stamp, 12, 2) <= 59;
+}
+
+std::optional<std::string> isoTimeOf(const std::string& stamp) {
+  if (!isPlausibleStamp(stamp)) return std::nullopt;
   return stamp.substr(0, 4) + "-" + stamp.substr(4, 2) + "-" + stamp.substr(6, 2) + "T" +
          stamp.substr(8, 2) + ":" + stamp.substr(10, 2) + ":" + stamp.substr(12, 2);
 }
@@ -176,4 +213,4 @@ ParsedLine parseLine(const RawLine& line) {
   return parsed;
 }
 
-}  // namespace meterstation::db2csv
+}  // namespace meterstation::dbline
