@@ -16,6 +16,7 @@
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/qt_timer.h"
 #include "platform/qt/qt_window.h"
+#include "platform/settings_store.h"
 #include "station/form1.h"
 
 namespace meterstation::bench {
@@ -39,6 +40,15 @@ class TimedFiles : public Files {
   bool exists(const std::string& path) override;
   Result writeAt(const std::string& path, std::uint64_t offset, const std::string& bytes) override;
   Result truncate(const std::string& path, std::uint64_t size) override;
+  Result remove(const std::string& path) override {
+    return timed([&] { return inner_.remove(path); });
+  }
+  std::vector<std::string> list(const std::string& dir) override {
+    return timed([&] { return inner_.list(dir); });
+  }
+  bool isDirectory(const std::string& path) override {
+    return timed([&] { return inner_.isDirectory(path); });
+  }
 
   // Milliseconds spent in the files since the start.
   double totalMs = 0;
@@ -53,6 +63,12 @@ class TimedFiles : public Files {
   }
 
   Files& inner_;
+};
+
+class NoSettings : public SettingsStore {
+ public:
+  Result save(const RunSettings&) override { return Result::success(); }
+  std::optional<RunSettings> load() override { return std::nullopt; }
 };
 
 // Stands between the adapters and Form1: notes when each tick starts before
@@ -75,6 +91,9 @@ class TimedEvents : public StationEvents {
   void Command6_Click() override { timed(&StationEvents::Command6_Click, "Command6_Click"); }
   void MSComm1_OnComm() override;
   void Timer1_Timer() override;
+  void Controls_Change() override { timed(&StationEvents::Controls_Change, "Controls_Change"); }
+  void Timer2_Timer() override { timed(&StationEvents::Timer2_Timer, "Timer2_Timer"); }
+  void Session_End() override { timed(&StationEvents::Session_End, "Session_End"); }
 
   // Start of every tick, in order; read only once the writer has finished
   // or under tickMutex.
@@ -188,11 +207,14 @@ class StationRig {
   QtSerialPort serial;
   RecordingPort recording{serial};
   QtTimer timer;
+  QtTimer retryTimer;
   LocalClock clock;
   DurableFiles files;
   TimedFiles timedFiles{files};
   QtHost host;
-  Form1 form{window, recording, timer, clock, timedFiles, host};
+  // The bench's runs are no operator's: they are not remembered.
+  NoSettings settings;
+  Form1 form{window, recording, timer, retryTimer, clock, timedFiles, host, settings};
   TimedEvents events{form, &timedFiles};
   std::string workDir;
 

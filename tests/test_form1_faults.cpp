@@ -41,7 +41,7 @@ TEST_F(Form1Faults, FailedDatabaseAppendWaitsAndIsWrittenFirstNextTime) {
   EXPECT_TRUE(s.files.exists(s.workFile("quell2.tsr")));
   set(102);
   EXPECT_TRUE(s.window.list2Has("2 lines wait for qn.db1"));
-  EXPECT_EQ(s.form.pendingAppends().waiting("qn.db1"), 2U);
+  EXPECT_EQ(s.form.pendingAppends().waiting(s.workFile("qn.db1")), 2U);
 
   s.files.faults.clear();
   set(103);
@@ -76,14 +76,28 @@ TEST_F(Form1Faults, DirectoryGoneThenBackLosesNoSet) {
   EXPECT_EQ(s.files.contents(s.workFile("usage.tsr")).size(), 3 * 320U);
 }
 
-TEST_F(Form1Faults, WaitingLinesFollowTheOperatorToANewDirectory) {
-  s.files.missingDirs.insert(s.form.state().workDir);
+// A database receives only its own directory's sets: lines waiting for a
+// directory that is gone wait for it, not for the next one chosen.
+TEST_F(Form1Faults, WaitingLinesStayWithTheirOwnDirectory) {
+  const std::string first = s.form.state().workDir;
+  s.files.missingDirs.insert(first);
   set(7);
   s.window.dir = "E:\\spare\\qN07";
   s.openPort();
+  EXPECT_TRUE(s.window.list2Has("1 line waits for qn.db1 in " + first));
   set(8);
   EXPECT_EQ(s.form.state().workDir, "E:\\spare\\qN07\\");
-  EXPECT_EQ(valuesInDatabase(), (std::vector<int>{7, 8}));
+  EXPECT_EQ(valuesInDatabase(), (std::vector<int>{8}));
+  EXPECT_EQ(s.form.pendingAppends().waiting(first + "qn.db1"), 1U);
+  // The first directory comes back: its line reaches it at the next retry,
+  // with no new set.
+  s.files.missingDirs.clear();
+  ASSERT_TRUE(s.retryPeriod());
+  const std::vector<std::string> lines = fileLines(s.files.contents(first + "qn.db1"));
+  ASSERT_EQ(lines.size(), 1U);
+  EXPECT_EQ(lines[0].substr(22, 3), "007");
+  EXPECT_EQ(s.form.pendingAppends().totalWaiting(), 0U);
+  EXPECT_FALSE(s.retryTimer.enabled());
 }
 
 TEST_F(Form1Faults, SnapshotFailureIsReportedAndTheRestIsWritten) {
@@ -144,29 +158,42 @@ TEST_F(Form1Faults, EndingFlushesWhatCanBeWritten) {
   EXPECT_EQ(valuesInDatabase(), (std::vector<int>{12}));
 }
 
-TEST_F(Form1Faults, LinesStillWaitingAtTheEndAreKeptInTheRecoveryDirectory) {
+TEST_F(Form1Faults, LinesStillWaitingAtTheEndAreKeptForTheNextStart) {
   s.files.missingDirs.insert(s.form.state().workDir);
   set(21);
   set(22);
   s.burst("bad\r\n");
   s.form.Form_Unload();
-  const std::string kept = "R:\\recovery\\recovered-20261208-061916-qn.db1";
-  const std::vector<std::string> lines = fileLines(s.files.contents(kept));
-  ASSERT_EQ(lines.size(), 2U);
-  EXPECT_EQ(lines[0].substr(22, 3), "021");
-  EXPECT_EQ(lines[1].substr(22, 3), "022");
-  EXPECT_EQ(s.files.contents("R:\\recovery\\recovered-20261208-061916-rejects.txt"),
-            "bad<CR><LF>\r\n");
-  const std::string message = "2 lines that could not be written to qn.db1 are kept in " + kept;
+  const std::string kept = s.form.waitingLinesFile();
+  EXPECT_EQ(kept, "R:\\meterstation\\waiting-4242.lines");
+  ASSERT_TRUE(s.files.exists(kept));
+  const std::string message =
+      "2 lines wait for qn.db1; kept in " + kept + " and written by the station when it next starts";
   EXPECT_TRUE(s.window.list2Has(message));
   EXPECT_NE(std::find(s.host.errors.begin(), s.host.errors.end(), "meterstation: " + message),
             s.host.errors.end());
   EXPECT_TRUE(s.form.ended());
+
+  // The next station, in another process, delivers them once the directory
+  // can be written again, in order.
+  StationHarness next{false};
+  next.files.files = s.files.files;
+  next.host.pid = 5151;
+  next.files.missingDirs.clear();
+  next.form.Form_Load();
+  const std::string dir = s.form.state().workDir;
+  const std::vector<std::string> lines = fileLines(next.files.contents(dir + "qn.db1"));
+  ASSERT_EQ(lines.size(), 2U);
+  EXPECT_EQ(lines[0].substr(22, 3), "021");
+  EXPECT_EQ(lines[1].substr(22, 3), "022");
+  EXPECT_EQ(next.files.contents(dir + "rejects.txt"), "bad<CR><LF>\r\n");
+  EXPECT_EQ(next.form.pendingAppends().totalWaiting(), 0U);
+  EXPECT_FALSE(next.files.exists(kept));
 }
 
 TEST_F(Form1Faults, WithNowhereToKeepThemTheLinesGoToStandardError) {
   s.files.missingDirs.insert(s.form.state().workDir);
-  s.files.missingDirs.insert(s.host.recoveryDir);
+  s.files.missingDirs.insert(s.host.dataDir);
   set(31);
   s.form.state().setsLeft = 0;
   s.form.Command5_Click();

@@ -21,10 +21,16 @@ CountdownStep databaseCountdown(double countdown, double interval) {
   return {true, interval};
 }
 
-std::optional<std::size_t> tornLineStart(const std::string& bytes) {
-  if (bytes.empty() || bytes.ends_with("\r\n")) return std::nullopt;
-  const std::size_t lastEnd = bytes.rfind("\r\n");
-  return lastEnd == std::string::npos ? 0 : lastEnd + 2;
+TailRepair tailRepairOf(const std::string& bytes) {
+  TailRepair repair;
+  if (bytes.empty() || bytes.back() == '\n') return repair;
+  const std::size_t lastLf = bytes.rfind('\n');
+  repair.tailStart = lastLf == std::string::npos ? 0 : lastLf + 1;
+  repair.tail = bytes.substr(repair.tailStart);
+  repair.kind = bytes.back() == '\r' ? TailRepair::Kind::AddLf : TailRepair::Kind::CutTail;
+  return repair;
 }
+
+std::string partialFileOf(const std::string& name) { return name + ".partial"; }
 
 }  // namespace meterstation

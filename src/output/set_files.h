@@ -6,7 +6,6 @@
 namespace meterstation {
 
 inline constexpr const char* kDatabaseFile = "qn.db1";
-inline constexpr const char* kTornLineFile = "qn.db1.partial";
 inline constexpr const char* kSnapshotFile = "ct.tsr";
 inline constexpr const char* kUsageFile = "usage.tsr";
 inline constexpr const char* kTimesFile = "quell2.tsr";
@@ -34,8 +33,23 @@ struct CountdownStep {
 // is written and the countdown starts again from the interval.
 CountdownStep databaseCountdown(double countdown, double interval);
 
-// Where a database file whose last line was torn (no CR LF at its end) must
-// be cut: just after its last CR LF. nullopt when it is whole.
-std::optional<std::size_t> tornLineStart(const std::string& bytes);
+// What an appended file needs before its first append of a run. Only the
+// bytes after its last LF can be the torn tail of an append a power cut
+// interrupted; everything up to that LF stays where it is, whatever its
+// line ends or lengths.
+struct TailRepair {
+  enum class Kind {
+    None,     // empty, or ends in LF
+    AddLf,    // a whole line missing only its LF (it ends in CR)
+    CutTail,  // a torn tail: kept aside in "<name>.partial" and cut off
+  };
+  Kind kind = Kind::None;
+  std::size_t tailStart = 0;
+  std::string tail;
+};
+TailRepair tailRepairOf(const std::string& bytes);
+
+// "<name>.partial", where the torn tail of an appended file is kept.
+std::string partialFileOf(const std::string& name);
 
 }  // namespace meterstation

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/result.h"
 
@@ -33,6 +34,12 @@ class Files {
                          const std::string& bytes) = 0;
   // Cuts an existing file to the given size.
   virtual Result truncate(const std::string& path, std::uint64_t size) = 0;
+  // Removes the file for good; a file that is not there is no failure.
+  virtual Result remove(const std::string& path) = 0;
+  // The names of the files in the directory (not its subdirectories);
+  // nothing when it cannot be read.
+  virtual std::vector<std::string> list(const std::string& dir) = 0;
+  virtual bool isDirectory(const std::string& path) = 0;
 };
 
 }  // namespace meterstation

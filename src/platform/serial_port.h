@@ -32,6 +32,11 @@ class SerialPort {
   // Opening uses the port and settings set last. Closing also ends any
   // attempts to reopen a lost port.
   virtual Result setPortOpen(bool open) = 0;
+  // After a failed open: keeps trying to open the port as for a lost one,
+  // and notifies PortBack once it is open.
+  virtual void retryOpenUntilBack() = 0;
+  // How often a lost port is tried again.
+  virtual int reopenPeriodMs() const = 0;
 
   // Every character received and not yet read; empties the receive buffer.
   virtual std::string input() = 0;

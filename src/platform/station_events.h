@@ -21,6 +21,16 @@ class StationEvents {
   virtual void Command6_Click() = 0;
   virtual void MSComm1_OnComm() = 0;
   virtual void Timer1_Timer() = 0;
+
+  // Beyond the window's own handlers: a control the run's settings are
+  // made of changed (Text1, Text3, Text4, Check1, Check2), by the operator
+  // or by the station itself.
+  virtual void Controls_Change() = 0;
+  // The station's own retry timer ran out (waiting lines).
+  virtual void Timer2_Timer() = 0;
+  // The window closes because the user's session ends (logout, shutdown),
+  // not by the operator's hand: the run is still going.
+  virtual void Session_End() = 0;
 };
 
 }  // namespace meterstation

@@ -29,6 +29,7 @@ class WindowControls {
   virtual void setLampColour(std::uint32_t colour) = 0;
   // 1 ticked, 0 not ticked.
   virtual int checkValue(CheckId box) const = 0;
+  virtual void setCheckValue(CheckId box, int value) = 0;
   virtual void setEnabled(ButtonId button, bool enabled) = 0;
 
   // The chosen drive: a drive letter with its colon and backslash on

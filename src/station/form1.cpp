@@ -4,9 +4,16 @@
 
 namespace meterstation {
 
-Form1::Form1(WindowControls& window, SerialPort& serial, Timer& timer, Clock& clock, Files& files,
-             Host& host)
-    : window_(window), serial_(serial), timer_(timer), clock_(clock), files_(files), host_(host) {}
+Form1::Form1(WindowControls& window, SerialPort& serial, Timer& timer, Timer& retryTimer,
+             Clock& clock, Files& files, Host& host, SettingsStore& settings)
+    : window_(window),
+      serial_(serial),
+      timer_(timer),
+      retryTimer_(retryTimer),
+      clock_(clock),
+      files_(files),
+      host_(host),
+      settings_(settings) {}
 
 void Form1::Form_Load() {
   state_.lineCount = 0;
@@ -16,19 +23,34 @@ void Form1::Form_Load() {
   state_.setRecord.clear();
   state_.readingLog.clear();
   state_.timeLog.clear();
+  adoptWaitingLines();
 }
 
+// The operator's close ends the run: it is not taken up again.
 void Form1::Form_Unload() {
   if (ended_) return;
-  endStation();
+  endStation(false);
 }
 
-void Form1::endStation() {
+// The session ends under a running station (logout, shutdown): the run
+// goes on at the next start.
+void Form1::Session_End() {
+  if (ended_) return;
+  endStation(true);
+}
+
+void Form1::endStation(bool interrupted) {
   timer_.setEnabled(false);
   if (serial_.portOpen()) serial_.setPortOpen(false);
+  if (!interrupted) rememberRun(false);
+  if (!setEntries_.empty()) {
+    keepIncompleteSet(journalDir_, setEntries_, interrupted);
+    clearJournal();
+  }
   flushWaitingLines();
-  keepWaitingLines();
+  reportLinesLeftWaiting();
   ended_ = true;
+  retryTimer_.setEnabled(false);
 }
 
 void Form1::Drive1_Change() {
@@ -44,10 +66,14 @@ void Form1::Dir1_Change() {
   }
 }
 
-void Form1::SelectWorkDir() {
+std::string Form1::chosenWorkDir() const {
   const std::string path = window_.dirPath();
   const char separator = window_.pathSeparator();
-  state_.workDir = !path.empty() && path.back() == separator ? path : path + separator;
+  return !path.empty() && path.back() == separator ? path : path + separator;
+}
+
+void Form1::SelectWorkDir() {
+  state_.workDir = chosenWorkDir();
   const std::string& dir = state_.workDir;
   const std::string marker =
       dir.size() < 5 ? piece(dir, 1, 4) : piece(dir, static_cast<std::int64_t>(dir.size()) - 4, 4);

@@ -3,12 +3,15 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "output/append_queue.h"
+#include "output/set_journal.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/host.h"
 #include "platform/serial_port.h"
+#include "platform/settings_store.h"
 #include "platform/station_events.h"
 #include "platform/timer.h"
 #include "platform/window_controls.h"
@@ -20,10 +23,22 @@ namespace meterstation {
 // The station's window logic: the station state and every handler and
 // procedure of the window. The procedures take no arguments; they move
 // values between the state, the controls and the pure text functions.
+//
+// Which file holds what:
+//   form1.cpp             loading, unloading, drive and directory lists
+//   form1_port.cpp        port choice, notifications, ticks, the stop command
+//   form1_reading.cpp     ProcessReading: parse stage, accumulation, alarms
+//   form1_output.cpp      WriteSetFiles: the files of a completed set
+//   form1_support.cpp     support files, Init and their loaders
+//   form1_append.cpp      appends, torn tails and the lines waiting for files
+//   form1_continuity.cpp  the run's settings, the journal of the set in
+//                         progress, the working directory's lock
 class Form1 : public StationEvents {
  public:
-  Form1(WindowControls& window, SerialPort& serial, Timer& timer, Clock& clock, Files& files,
-        Host& host);
+  static constexpr int kRetryMs = 30000;  // waiting lines are tried again this often
+
+  Form1(WindowControls& window, SerialPort& serial, Timer& timer, Timer& retryTimer,
+        Clock& clock, Files& files, Host& host, SettingsStore& settings);
 
   // Handlers.
   void Form_Load() override;
@@ -38,6 +53,9 @@ class Form1 : public StationEvents {
   void Command6_Click() override;
   void MSComm1_OnComm() override;
   void Timer1_Timer() override;
+  void Controls_Change() override;
+  void Timer2_Timer() override;
+  void Session_End() override;
 
   // Procedures.
   void SelectWorkDir();
@@ -56,8 +74,12 @@ class Form1 : public StationEvents {
   const StationState& state() const { return state_; }
   // True once the stop command has ended the program.
   bool ended() const { return ended_; }
-  // Lines that could not yet be appended, per file name.
+  // The port chosen last in this run; 0 before any choice.
+  int chosenPort() const { return port_; }
+  // Lines that could not yet be appended, per file path.
   const AppendQueue& pendingAppends() const { return pending_; }
+  // Where the lines waiting for their files are kept on disk.
+  const std::string& waitingLinesFile() const { return queueFile_; }
 
  private:
   void choosePort(int port);
@@ -73,28 +95,61 @@ class Form1 : public StationEvents {
 
   // File work through the one files service, with the station's messages.
   std::string pathOf(const std::string& name) const;
+  std::string nameOf(const std::string& path) const;
+  std::string waitingMessage(std::size_t count, const std::string& path) const;
   bool replaceFile(const std::string& name, const std::string& bytes);
   bool appendLine(const std::string& name, const std::string& line);
+  bool appendToFile(const std::string& path, const std::string& line);
   void reportFileProblem(const std::string& name);
-  bool recoverTornDatabaseLine();
+  bool repairTail(const std::string& path);
   void flushWaitingLines();
-  void keepWaitingLines();
-  void endStation();
+  void saveWaitingLines();
+  void armRetry();
+  void adoptWaitingLines();
+  void adoptQueueFile(const std::string& path);
+  void reportLinesLeftWaiting();
+  void endStation(bool interrupted);
   bool createSupportFile(const std::string& name, const std::string& bytes);
+
+  // Continuity of an unattended run.
+  bool lockWorkDir(const std::string& dir);
+  void releaseOtherLock();
+  void rememberRun(bool going = true);
+  std::string chosenWorkDir() const;
+  void journalReading(const JournalEntry& entry);
+  void journalCompletion(const std::optional<std::string>& databaseLine);
+  void clearJournal();
+  void takeUpJournal();
+  bool setReachedItsFile(const Journal& journal) const;
+  void keepIncompleteSet(const std::string& dir, const std::vector<JournalEntry>& entries,
+                         bool interrupted);
+  void removeStaleTemporaries();
 
   WindowControls& window_;
   SerialPort& serial_;
   Timer& timer_;
+  Timer& retryTimer_;
   Clock& clock_;
   Files& files_;
   Host& host_;
+  SettingsStore& settings_;
 
   StationState state_;
   AppendQueue pending_;
   bool ended_ = false;
   bool supportFilesFailed_ = false;
   std::optional<std::string> intervalWarnedFor_;
-  std::set<std::string> checkedDatabases_;
+  // Appended files whose tail was looked at in this run.
+  std::set<std::string> checkedFiles_;
+
+  std::string queueFile_;     // the waiting lines on disk, held under its lock
+  bool queueSaveFailed_ = false;
+  int port_ = 0;              // the port chosen last; 0 before any choice
+  std::string lockedDir_;     // the working directory this station holds
+  std::string previousLockedDir_;
+  std::string journalDir_;    // where the set in progress is journalled
+  std::vector<JournalEntry> setEntries_;  // the readings of the set in progress
+  bool journalFailed_ = false;
 };
 
 }  // namespace meterstation

@@ -23,13 +23,22 @@ void Form1::ResetPort() {
 
 void Form1::choosePort(int port) {
   if (ended_) return;
+  // A directory another station works in is left alone: the choice changes
+  // nothing and the port stays as it was.
+  if (!lockWorkDir(chosenWorkDir())) return;
   SelectWorkDir();
+  takeUpJournal();
+  releaseOtherLock();
+  removeStaleTemporaries();
   loadSupportFilesIfPresent();
   ResetPort();
   serial_.setCommPort(port);
   const Result opened = serial_.setPortOpen(true);
   if (!opened)
     window_.addItem(ListId::List2, "cannot open " + portName(port) + ": " + opened.error);
+  port_ = port;
+  rememberRun();
+  flushWaitingLines();
 }
 
 void Form1::Command1_Click() { choosePort(1); }
@@ -64,8 +73,9 @@ void Form1::reportCommEvent() {
   switch (serial_.commEvent()) {
     case CommEvent::PortLost:
       window_.setLampColour(kLampRed);
-      window_.addItem(ListId::List2,
-                      "lost " + name + ": " + serial_.commEventText() + "; trying again every 2 s");
+      window_.addItem(ListId::List2, "lost " + name + ": " + serial_.commEventText() +
+                                         "; trying again every " +
+                                         decimalText(serial_.reopenPeriodMs() / 1000.0) + " s");
       break;
     case CommEvent::PortBack:
       window_.addItem(ListId::List2, name + " is back");
@@ -105,7 +115,7 @@ void Form1::Command5_Click() {
   }
   window_.setText(TextId::Text3, "0");
   if (state_.setsLeft < 1) {
-    endStation();
+    endStation(false);
     window_.endProgram();
   }
 }

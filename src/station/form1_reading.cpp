@@ -101,7 +101,9 @@ void Form1::accumulate(const ParsedReading& reading, const std::string& dateStam
   window_.setText(TextId::Text2, decimalText(static_cast<double>(state_.lineCount)));
   state_.readingLog += readingLogLine(readingText);
   const std::string timeText = clock_.timeText();
-  state_.timeLog += timeLogLine(timeText, clock_.dateText());
+  const std::string dateText = clock_.dateText();
+  state_.timeLog += timeLogLine(timeText, dateText);
+  journalReading({readingText, timeText + " " + dateText});
 
   if (state_.lineCount == kAnnounceReading) {
     window_.setLampColour(kLampGreen);

@@ -66,12 +66,49 @@ class FakeFiles : public Files {
     return Result::success();
   }
 
+  Result remove(const std::string& path) override {
+    operations.push_back("remove " + path);
+    if (gone(path)) return Result::failure("No such file or directory");
+    if (faultOf(path)) return Result::failure("Permission denied");
+    files.erase(path);
+    return Result::success();
+  }
+  // The files directly in the directory; a directory is any path prefix
+  // ending in a separator, so every directory exists that holds a file or
+  // is listed in `dirs`.
+  std::vector<std::string> list(const std::string& dir) override {
+    std::vector<std::string> names;
+    if (gone(dir)) return names;
+    const std::string prefix = withSeparator(dir);
+    for (const auto& [path, bytes] : files) {
+      if (!path.starts_with(prefix)) continue;
+      const std::string rest = path.substr(prefix.size());
+      if (rest.find_first_of("/\\") == std::string::npos) names.push_back(rest);
+    }
+    return names;
+  }
+  bool isDirectory(const std::string& path) override {
+    if (gone(path) || path.empty()) return false;
+    const std::string prefix = withSeparator(path);
+    if (dirs.contains(prefix)) return true;
+    for (const auto& [file, bytes] : files) {
+      if (file.starts_with(prefix)) return true;
+    }
+    return false;
+  }
+
+  std::set<std::string> dirs;  // directories that exist, each ending in its separator
+
   std::string contents(const std::string& path) const {
     const auto it = files.find(path);
     return it == files.end() ? std::string() : it->second;
   }
 
  private:
+  static std::string withSeparator(const std::string& dir) {
+    if (dir.empty() || dir.back() == '/' || dir.back() == '\\') return dir;
+    return dir + (dir.find('/') != std::string::npos ? '/' : '\\');
+  }
   bool gone(const std::string& path) const {
     for (const std::string& dir : missingDirs) {
       if (path.starts_with(dir)) return true;

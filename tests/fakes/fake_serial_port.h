@@ -72,6 +72,10 @@ class FakeSerialPort : public SerialPort {
     if (on) opened.push_back(port);
     return Result::success();
   }
+  void retryOpenUntilBack() override {
+    if (!open) lost = true;
+  }
+  int reopenPeriodMs() const override { return 2000; }
   std::string input() override {
     std::string out;
     out.swap(received);

@@ -39,10 +39,20 @@ class FakeWindow : public WindowControls {
     (list == ListId::List1 ? list1 : list2).push_back(item);
   }
   std::string text(TextId box) const override { return texts.at(box); }
-  void setText(TextId box, const std::string& value) override { texts[box] = value; }
+  // As the real text boxes do, every change of a run's control is told.
+  void setText(TextId box, const std::string& value) override {
+    texts[box] = value;
+    if (events != nullptr && box != TextId::Text2) events->Controls_Change();
+  }
+  // The operator types into a box.
+  void type(TextId box, const std::string& value) { setText(box, value); }
   void setCaption(LabelId label, const std::string& caption) override { captions[label] = caption; }
   void setLampColour(std::uint32_t colour) override { lamp = colour; }
   int checkValue(CheckId box) const override { return checks.at(box); }
+  void setCheckValue(CheckId box, int value) override {
+    checks[box] = value;
+    if (events != nullptr) events->Controls_Change();
+  }
   void setEnabled(ButtonId button, bool on) override { enabled[button] = on; }
   std::string drive() const override { return driveName; }
   std::string dirPath() const override { return dir; }

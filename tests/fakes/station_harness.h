@@ -6,6 +6,7 @@
 #include "fakes/fake_files.h"
 #include "fakes/fake_host.h"
 #include "fakes/fake_serial_port.h"
+#include "fakes/fake_settings_store.h"
 #include "fakes/fake_timer.h"
 #include "fakes/fake_window.h"
 #include "station/form1.h"
@@ -18,15 +19,19 @@ struct StationHarness {
   FakeWindow window;
   FakeSerialPort serial;
   FakeTimer timer;
+  FakeTimer retryTimer;
   FakeClock clock;
   FakeFiles files;
   FakeHost host;
-  Form1 form{window, serial, timer, clock, files, host};
+  FakeSettingsStore settings;
+  Form1 form{window, serial, timer, retryTimer, clock, files, host, settings};
 
-  StationHarness() {
+  // Without `load`, the window's load waits until the test has set up the
+  // machine the station starts on.
+  explicit StationHarness(bool load = true) {
     window.events = &form;
     serial.events = &form;
-    form.Form_Load();
+    if (load) form.Form_Load();
   }
 
   std::string workFile(const std::string& name) const { return form.state().workDir + name; }
@@ -68,6 +73,14 @@ struct StationHarness {
   }
 
   void synchronise() { burst("noise before the first quiet period\r\n"); }
+
+  // The retry timer's period passes; returns whether it ticked.
+  bool retryPeriod() {
+    if (!retryTimer.advance(retryTimer.intervalMs > 0 ? retryTimer.intervalMs : 1)) return false;
+    retryTimer.startedAt = retryTimer.now;  // it stays enabled: periodic
+    form.Timer2_Timer();
+    return true;
+  }
 };
 
 // The processor's reading of a meter, 40 characters and CR LF.

@@ -74,7 +74,8 @@ struct RealFilesStation {
     window.dir = dir;
     window.separator = '/';
     window.texts[TextId::Text3] = "9999";
-    host.recoveryDir = root + "/recovery";
+    host.dataDir = root + "/data";
+    ::mkdir(host.dataDir.c_str(), 0777);
     window.events = &form;
     serial.events = &form;
     form.Form_Load();
@@ -112,7 +113,7 @@ struct RealFilesStation {
   std::vector<int> waitingTags(const std::string& name) const {
     std::vector<int> tags;
     const auto& all = form.pendingAppends().lines();
-    if (const auto it = all.find(name); it != all.end()) {
+    if (const auto it = all.find(path(name)); it != all.end()) {
       for (const std::string& line : it->second) tags.push_back(std::stoi(line.substr(22, 3)));
     }
     return tags;
@@ -122,10 +123,12 @@ struct RealFilesStation {
   FakeWindow window;
   FakeSerialPort serial;
   FakeTimer timer;
+  FakeTimer retryTimer;
   FakeClock clock;
   DurableFiles files;
   FakeHost host;
-  Form1 form{window, serial, timer, clock, files, host};
+  testing::FakeSettingsStore settings;
+  Form1 form{window, serial, timer, retryTimer, clock, files, host, settings};
 };
 
 }  // namespace meterstation::reliability

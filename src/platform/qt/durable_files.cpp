@@ -1,10 +1,12 @@
 #include "platform/qt/durable_files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -82,6 +84,7 @@ FileSystemCalls FileSystemCalls::real() {
   calls.fdatasync = [](int fd) { return ::fdatasync(fd); };
   calls.fsync = [](int fd) { return ::fsync(fd); };
   calls.rename = [](const char* from, const char* to) { return ::rename(from, to); };
+  calls.unlink = [](const char* path) { return ::unlink(path); };
   return calls;
 }
 
@@ -303,6 +306,49 @@ Result DurableFiles::truncate(const std::string& path, std::uint64_t size) {
   if (cutTo(fd, static_cast<off_t>(size)) != 0) return systemFailure();
   if (dataSync(fd) != 0) return systemFailure();
   return Result::success();
+}
+
+Result DurableFiles::remove(const std::string& path) {
+  if (calls_.unlink(path.c_str()) != 0) {
+    // Already gone is what was asked for.
+    if (errno == ENOENT) return Result::success();
+    return systemFailure();
+  }
+  // Until the directory is synced a power cut can bring the file back, and
+  // with it lines that were already delivered.
+  return syncDirectory(path);
+}
+
+std::vector<std::string> DurableFiles::list(const std::string& dir) {
+  std::vector<std::string> names;
+  DIR* const stream = ::opendir(dir.c_str());
+  if (stream == nullptr) return names;
+  const int dirFd = ::dirfd(stream);
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(stream);
+    if (entry == nullptr) break;
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    bool regular = entry->d_type == DT_REG;
+    // Some file systems do not tell the type; a link counts as what it names.
+    if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+      struct stat status {};
+      regular = ::fstatat(dirFd, entry->d_name, &status, 0) == 0 && S_ISREG(status.st_mode);
+    }
+    if (regular) names.push_back(name);
+  }
+  // Half a listing would pass for the whole of it.
+  if (errno != 0) names.clear();
+  ::closedir(stream);
+  // The directory's own order changes from one file system to the next.
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool DurableFiles::isDirectory(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 }  // namespace meterstation

@@ -18,6 +18,7 @@ struct FileSystemCalls {
   std::function<int(int fd)> fdatasync;
   std::function<int(int fd)> fsync;
   std::function<int(const char* from, const char* to)> rename;
+  std::function<int(const char* path)> unlink;
 
   static FileSystemCalls real();
 };
@@ -34,6 +35,9 @@ class DurableFiles : public Files {
   bool exists(const std::string& path) override;
   Result writeAt(const std::string& path, std::uint64_t offset, const std::string& bytes) override;
   Result truncate(const std::string& path, std::uint64_t size) override;
+  Result remove(const std::string& path) override;
+  std::vector<std::string> list(const std::string& dir) override;
+  bool isDirectory(const std::string& path) override;
 
  private:
   int openFile(const std::string& path, int flags, mode_t mode = 0);

@@ -7,7 +7,7 @@
 
 namespace meterstation {
 
-std::string QtHost::recoveryDirectory() {
+std::string QtHost::dataDirectory() {
   const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
   if (dir.isEmpty() || !QDir().mkpath(dir)) return {};
   return QDir::toNativeSeparators(dir).toStdString();
@@ -17,5 +17,13 @@ void QtHost::printError(const std::string& line) {
   std::fprintf(stderr, "%s\n", line.c_str());
   std::fflush(stderr);
 }
+
+LockOutcome QtHost::lock(const std::string& path) { return locks_.lock(path); }
+
+void QtHost::unlock(const std::string& path) { locks_.unlock(path); }
+
+int QtHost::processId() { return currentProcessId(); }
+
+bool QtHost::processRunning(int pid) { return meterstation::processRunning(pid); }
 
 }  // namespace meterstation

@@ -128,6 +128,15 @@ Result QtSerialPort::setPortOpen(bool open) {
   return open ? openDevice() : Result::success();
 }
 
+void QtSerialPort::retryOpenUntilBack() {
+  if (port_.isOpen()) return;
+  lost_ = true;
+  neverOpened_ = true;
+  reopenTimer_.start();
+}
+
+int QtSerialPort::reopenPeriodMs() const { return kReopenIntervalMs; }
+
 Result QtSerialPort::openDevice() {
   if (commPort_ < 1 || commPort_ > 4) {
     return Result::failure("there is no port COM" + std::to_string(commPort_) +
@@ -183,6 +192,7 @@ void QtSerialPort::closeDevice() {
 
 void QtSerialPort::stopReopening() {
   lost_ = false;
+  neverOpened_ = false;
   reopenTimer_.stop();
 }
 
@@ -243,6 +253,7 @@ void QtSerialPort::handleLoss(const std::string& reason) {
   if (!port_.isOpen()) return;
   closeDevice();
   lost_ = true;
+  neverOpened_ = false;
   reopenTimer_.start();
   notify(CommEvent::PortLost, reason);
 }
@@ -283,6 +294,7 @@ std::string QtSerialPort::input() {
 
 Result QtSerialPort::output(const std::string& bytes) {
   if (!port_.isOpen()) {
+    if (neverOpened_) return Result::failure("the port could not be opened yet");
     return Result::failure(lost_ ? "the port was lost and has not come back"
                                  : "the port is not open");
   }

@@ -17,7 +17,8 @@ namespace meterstation {
 //
 // A port that fails while open (a USB adapter unplugged) is closed, reported
 // once as PortLost and then reopened every two seconds until it is back
-// (PortBack) or the station closes or changes the port itself.
+// (PortBack) or the station closes or changes the port itself. A port that
+// could not be opened at all can be tried again in the same way.
 class QtSerialPort : public QObject, public SerialPort {
   Q_OBJECT
 
@@ -38,6 +39,8 @@ class QtSerialPort : public QObject, public SerialPort {
 
   bool portOpen() const override;
   Result setPortOpen(bool open) override;
+  void retryOpenUntilBack() override;
+  int reopenPeriodMs() const override;
 
   std::string input() override;
   Result output(const std::string& bytes) override;
@@ -70,6 +73,7 @@ class QtSerialPort : public QObject, public SerialPort {
   std::string commEventText_;
   bool opening_ = false;      // errors of a failing open are its result, not events
   bool lost_ = false;         // closed by a failure, reopen attempts running
+  bool neverOpened_ = false;  // the attempts are for a first open, not a lost port
   bool lossPending_ = false;  // a failure is being handled; the flood that follows is not news
   bool inOutput_ = false;     // notifications wait until output() has returned
   unsigned openCount_ = 0;    // tells a pending loss from a port opened since

@@ -1,5 +1,7 @@
 #include "platform/qt/qt_timer.h"
 
+#include <utility>
+
 namespace meterstation {
 
 QtTimer::QtTimer() {
@@ -10,7 +12,11 @@ QtTimer::QtTimer() {
   connect(&timer_, &QTimer::timeout, this, &QtTimer::onTimeout);
 }
 
-void QtTimer::bind(StationEvents& events) { events_ = &events; }
+void QtTimer::bind(StationEvents& events, void (StationEvents::*handler)()) {
+  tick_ = [&events, handler] { (events.*handler)(); };
+}
+
+void QtTimer::bindTick(std::function<void()> tick) { tick_ = std::move(tick); }
 
 void QtTimer::setInterval(int milliseconds) {
   interval_ = milliseconds < 0 ? 0 : milliseconds;
@@ -36,7 +42,7 @@ void QtTimer::setEnabled(bool enabled) {
 bool QtTimer::enabled() const { return enabled_; }
 
 void QtTimer::onTimeout() {
-  if (events_ != nullptr) events_->Timer1_Timer();
+  if (tick_) tick_();
   if (enabled_ && interval_ > 0 && !timer_.isActive()) timer_.start(interval_);
 }
 

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
+
 #include "platform/station_events.h"
 #include "platform/timer.h"
 
@@ -17,8 +19,12 @@ class QtTimer : public QObject, public Timer {
  public:
   QtTimer();
 
-  // Ticks go nowhere until the timer is bound to the station.
-  void bind(StationEvents& events);
+  // Ticks go nowhere until the timer is bound to the station. The station
+  // has more than one timer; each is bound to its own handler.
+  void bind(StationEvents& events,
+            void (StationEvents::*handler)() = &StationEvents::Timer1_Timer);
+  // A tick that goes elsewhere than to the window's handlers.
+  void bindTick(std::function<void()> tick);
 
   void setInterval(int milliseconds) override;
   int interval() const override;
@@ -29,7 +35,7 @@ class QtTimer : public QObject, public Timer {
   void onTimeout();
 
   QTimer timer_;
-  StationEvents* events_ = nullptr;
+  std::function<void()> tick_;
   int interval_ = 0;
   bool enabled_ = false;
 };

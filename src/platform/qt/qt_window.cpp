@@ -10,6 +10,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QValidator>
+#ifndef QT_NO_SESSIONMANAGER
+#include <QSessionManager>
+#endif
 
 #include <algorithm>
 
@@ -195,6 +198,25 @@ void QtWindow::connectControls() {
   });
   connect(dir_, &DirList::readFailed, this,
           [this](const QString& message) { lists_[1]->addItem(bytes(message)); });
+  connectRunControls();
+}
+
+void QtWindow::connectRunControls() {
+  // Every change counts, the station's own as much as the operator's: the
+  // countdown of Obs # is part of the run to remember.
+  for (const TextId id : {TextId::Text1, TextId::Text3, TextId::Text4}) {
+    connect(textBoxes_[indexOf(id)], &QLineEdit::textChanged, this,
+            [this] { dispatch(&StationEvents::Controls_Change); });
+  }
+  for (QCheckBox* box : checkBoxes_) {
+    connect(box, &QCheckBox::toggled, this, [this] { dispatch(&StationEvents::Controls_Change); });
+  }
+#ifndef QT_NO_SESSIONMANAGER
+  // By the time the session closes the window the request is over and
+  // isSavingSession() says no more.
+  connect(qGuiApp, &QGuiApplication::commitDataRequest, this,
+          [this](QSessionManager&) { noteSessionEnding(); });
+#endif
 }
 
 void QtWindow::bind(StationEvents& events) {
@@ -206,8 +228,32 @@ void QtWindow::dispatch(void (StationEvents::*handler)()) {
 }
 
 void QtWindow::closeEvent(QCloseEvent* event) {
-  if (!ended_) dispatch(&StationEvents::Form_Unload);
+  if (!ended_) {
+    dispatch(sessionEnding() ? &StationEvents::Session_End : &StationEvents::Form_Unload);
+  }
   QWidget::closeEvent(event);
+}
+
+void QtWindow::noteSessionEnding() {
+  if (sessionEnding_) return;
+  sessionEnding_ = true;
+  QCoreApplication::instance()->installEventFilter(this);
+}
+
+bool QtWindow::sessionEnding() const {
+  return sessionEnding_ || QGuiApplication::isSavingSession();
+}
+
+bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (type == QEvent::KeyPress || type == QEvent::MouseButtonPress) {
+    const auto* widget = qobject_cast<const QWidget*>(watched);
+    if (widget != nullptr && widget->window() == this) {
+      sessionEnding_ = false;
+      QCoreApplication::instance()->removeEventFilter(this);
+    }
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 StationListView* QtWindow::list(ListId id) const { return lists_[indexOf(id)]; }
@@ -241,6 +287,10 @@ void QtWindow::setLampColour(std::uint32_t colour) {
 
 int QtWindow::checkValue(CheckId box) const {
   return checkBoxes_[indexOf(box)]->isChecked() ? 1 : 0;
+}
+
+void QtWindow::setCheckValue(CheckId box, int value) {
+  checkBoxes_[indexOf(box)]->setChecked(value != 0);
 }
 
 void QtWindow::setEnabled(ButtonId button, bool enabled) {

@@ -44,6 +44,7 @@ class QtWindow : public QWidget, public WindowControls {
   void setCaption(LabelId label, const std::string& caption) override;
   void setLampColour(std::uint32_t colour) override;
   int checkValue(CheckId box) const override;
+  void setCheckValue(CheckId box, int value) override;
   void setEnabled(ButtonId button, bool enabled) override;
   std::string drive() const override;
   std::string dirPath() const override;
@@ -62,12 +63,20 @@ class QtWindow : public QWidget, public WindowControls {
   DirList* dirList() const { return dir_; }
   bool ended() const { return ended_; }
 
+  // The user's session is ending (logout, shutdown): a close from now on is
+  // the session's, not the operator's, until the operator next presses a
+  // key or a mouse button in the window (a logout that was called off).
+  void noteSessionEnding();
+  bool sessionEnding() const;
+
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void buildControls();
   void connectControls();
+  void connectRunControls();
   void dispatch(void (StationEvents::*handler)());
   void directoryShown(const QString& path);
   // Where Dir1 goes for a drive, best first.
@@ -75,6 +84,7 @@ class QtWindow : public QWidget, public WindowControls {
 
   StationEvents* events_ = nullptr;
   bool ended_ = false;
+  bool sessionEnding_ = false;
 
   std::array<StationListView*, 2> lists_{};
   std::array<QLineEdit*, 4> textBoxes_{};

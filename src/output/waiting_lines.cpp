@@ -1,0 +1,63 @@
+#include "output/waiting_lines.h"
+
+#include <charconv>
+#include <cstddef>
+#include <optional>
+
+namespace meterstation {
+
+namespace {
+
+constexpr const char* kHeading = "meterstation waiting lines 1\n";
+
+// A decimal count up to the given character, moving `at` past it.
+std::optional<std::size_t> countUpTo(const std::string& bytes, std::size_t& at, char end) {
+  const std::size_t stop = bytes.find(end, at);
+  if (stop == std::string::npos || stop == at) return std::nullopt;
+  std::size_t value = 0;
+  const auto [ptr, ec] = std::from_chars(bytes.data() + at, bytes.data() + stop, value);
+  if (ec != std::errc() || ptr != bytes.data() + stop) return std::nullopt;
+  at = stop + 1;
+  return value;
+}
+
+}  // namespace
+
+std::string encodeWaitingLines(const WaitingLines& lines) {
+  std::string bytes = kHeading;
+  for (const auto& [path, waiting] : lines) {
+    for (const std::string& line : waiting) {
+      bytes += std::to_string(path.size()) + " " + std::to_string(line.size()) + "\n";
+      bytes += path;
+      bytes += line;
+      bytes += "\n";
+    }
+  }
+  return bytes;
+}
+
+DecodedWaitingLines decodeWaitingLines(const std::string& bytes) {
+  DecodedWaitingLines decoded;
+  const std::string heading = kHeading;
+  if (!bytes.starts_with(heading)) {
+    decoded.damaged = !bytes.empty();
+    return decoded;
+  }
+  std::size_t at = heading.size();
+  while (at < bytes.size()) {
+    const auto pathLength = countUpTo(bytes, at, ' ');
+    const auto lineLength = pathLength ? countUpTo(bytes, at, '\n') : std::nullopt;
+    if (!lineLength || *pathLength > bytes.size() - at ||
+        *lineLength + 1 > bytes.size() - at - *pathLength ||
+        bytes[at + *pathLength + *lineLength] != '\n') {
+      decoded.damaged = true;
+      return decoded;
+    }
+    decoded.lines[bytes.substr(at, *pathLength)].push_back(
+        bytes.substr(at + *pathLength, *lineLength));
+    at += *pathLength + *lineLength + 1;
+  }
+  return decoded;
+}
+
+}  // namespace meterstation

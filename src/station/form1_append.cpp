@@ -1,0 +1,153 @@
+#include "output/set_files.h"
+#include "output/waiting_lines.h"
+#include "station/form1.h"
+
+namespace meterstation {
+
+std::string Form1::pathOf(const std::string& name) const { return state_.workDir + name; }
+
+std::string Form1::nameOf(const std::string& path) const {
+  const std::size_t cut = path.find_last_of(window_.pathSeparator());
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+// Lines for a file of the working directory are named by the file alone;
+// lines for another directory's file say which directory.
+std::string Form1::waitingMessage(std::size_t count, const std::string& path) const {
+  const std::string name = nameOf(path);
+  std::string message = count == 1 ? "1 line waits for " + name
+                                   : std::to_string(count) + " lines wait for " + name;
+  const std::string dir = path.substr(0, path.size() - name.size());
+  if (dir != state_.workDir) message += " in " + dir;
+  return message;
+}
+
+void Form1::reportFileProblem(const std::string& name) {
+  window_.addItem(ListId::List2, "Problem with file " + name);
+}
+
+bool Form1::replaceFile(const std::string& name, const std::string& bytes) {
+  if (files_.replace(pathOf(name), bytes)) return true;
+  reportFileProblem(name);
+  return false;
+}
+
+bool Form1::appendLine(const std::string& name, const std::string& line) {
+  return appendToFile(pathOf(name), line);
+}
+
+bool Form1::appendToFile(const std::string& path, const std::string& line) {
+  const std::string name = nameOf(path);
+  if (!repairTail(path)) {
+    // A line appended onto a torn one would be spoilt with it; it waits
+    // until the torn line is out of the way.
+    const std::size_t waiting = pending_.hold(path, line);
+    saveWaitingLines();
+    window_.addItem(ListId::List2, waitingMessage(waiting, path));
+    armRetry();
+    return false;
+  }
+  const std::size_t before = pending_.waiting(path);
+  const AppendQueue::Outcome outcome = pending_.append(files_, path, line);
+  if (before > 0 || outcome.waiting > 0) saveWaitingLines();
+  if (outcome.waiting > 0) {
+    reportFileProblem(name);
+    window_.addItem(ListId::List2, waitingMessage(outcome.waiting, path));
+    armRetry();
+    return false;
+  }
+  if (before > 0) {
+    window_.addItem(ListId::List2, std::to_string(before) + " waiting lines written to " + name);
+  }
+  return true;
+}
+
+// True once the file's tail is safe to append to: only the bytes after its
+// last LF can be left over from an append a power cut tore.
+bool Form1::repairTail(const std::string& path) {
+  if (checkedFiles_.contains(path)) return true;
+  const std::string name = nameOf(path);
+  if (!files_.exists(path)) {
+    checkedFiles_.insert(path);
+    return true;
+  }
+  const ReadResult current = files_.read(path);
+  if (!current.ok) {
+    reportFileProblem(name);
+    return false;  // looked at again before the next append
+  }
+  const TailRepair repair = tailRepairOf(current.bytes);
+  if (repair.kind == TailRepair::Kind::AddLf) {
+    if (!files_.append(path, "\n")) {
+      reportFileProblem(name);
+      return false;
+    }
+    window_.addItem(ListId::List2, "last line of " + name + " completed with its line end");
+  } else if (repair.kind == TailRepair::Kind::CutTail) {
+    const std::string partial = partialFileOf(name);
+    const std::string partialPath = path.substr(0, path.size() - name.size()) + partial;
+    if (!files_.append(partialPath, repair.tail + "\r\n")) {
+      reportFileProblem(partial);
+      return false;
+    }
+    if (!files_.truncate(path, repair.tailStart)) {
+      reportFileProblem(name);
+      return false;
+    }
+    window_.addItem(ListId::List2, "torn last line of " + name + " moved to " + partial);
+  }
+  checkedFiles_.insert(path);
+  return true;
+}
+
+void Form1::flushWaitingLines() {
+  std::vector<std::string> paths;
+  for (const auto& [path, lines] : pending_.lines()) paths.push_back(path);
+  const std::size_t before = pending_.totalWaiting();
+  for (const std::string& path : paths) {
+    if (!repairTail(path)) {
+      window_.addItem(ListId::List2, waitingMessage(pending_.waiting(path), path));
+      continue;
+    }
+    const std::size_t waiting = pending_.waiting(path);
+    const AppendQueue::Outcome outcome = pending_.retry(files_, path);
+    if (outcome.waiting > 0) {
+      window_.addItem(ListId::List2, waitingMessage(outcome.waiting, path));
+    } else if (outcome.written > 0) {
+      window_.addItem(ListId::List2, std::to_string(waiting) + " waiting lines written to " +
+                                         nameOf(path));
+    }
+  }
+  if (pending_.totalWaiting() != before) saveWaitingLines();
+  armRetry();
+}
+
+// The waiting lines go to disk the moment they change, so a crash loses
+// none of them; with none left the file goes.
+void Form1::saveWaitingLines() {
+  if (queueFile_.empty()) return;
+  const Result saved = pending_.totalWaiting() == 0
+                           ? files_.remove(queueFile_)
+                           : files_.replace(queueFile_, encodeWaitingLines(pending_.lines()));
+  if (!saved && !queueSaveFailed_) {
+    window_.addItem(ListId::List2, "Problem with file " + queueFile_ + ": " + saved.error);
+  }
+  queueSaveFailed_ = !saved;
+}
+
+void Form1::armRetry() {
+  const bool anyWaiting = pending_.totalWaiting() > 0 && !ended_;
+  if (anyWaiting && !retryTimer_.enabled()) {
+    retryTimer_.setInterval(kRetryMs);
+    retryTimer_.setEnabled(true);
+  } else if (!anyWaiting) {
+    retryTimer_.setEnabled(false);
+  }
+}
+
+void Form1::Timer2_Timer() {
+  if (ended_) return;
+  flushWaitingLines();
+}
+
+}  // namespace meterstation

@@ -1,0 +1,86 @@
+#include "output/set_files.h"
+#include "reading/set_accumulation.h"
+#include "station/form1.h"
+
+namespace meterstation {
+
+// Each accepted reading goes to disk the moment it joins the set, so a
+// crash in the middle of a set loses none of its readings.
+void Form1::journalReading(const JournalEntry& entry) {
+  setEntries_.push_back(entry);
+  if (journalDir_.empty()) journalDir_ = state_.workDir;
+  const Result written = files_.append(journalDir_ + kJournalFile, meterstation::journalReading(entry));
+  if (!written && !journalFailed_) reportFileProblem(kJournalFile);
+  journalFailed_ = !written;
+}
+
+void Form1::journalCompletion(const std::optional<std::string>& databaseLine) {
+  if (journalDir_.empty()) return;
+  const Result written =
+      files_.append(journalDir_ + kJournalFile, meterstation::journalCompletion(databaseLine));
+  if (!written && !journalFailed_) reportFileProblem(kJournalFile);
+  journalFailed_ = !written;
+}
+
+void Form1::clearJournal() {
+  setEntries_.clear();
+  if (journalDir_.empty()) return;
+  const std::string path = journalDir_ + kJournalFile;
+  if (!files_.exists(path)) return;
+  const Result cleared = files_.truncate(path, 0);
+  if (!cleared && !journalFailed_) reportFileProblem(kJournalFile);
+  journalFailed_ = !cleared;
+}
+
+// A completed set whose journal was not yet emptied when the run stopped:
+// it reached its database if its line is the last one there or waits for
+// it. A set the countdown passed over had no line to write.
+bool Form1::setReachedItsFile(const Journal& journal) const {
+  if (!journal.databaseLine) return true;
+  const std::string database = state_.workDir + kDatabaseFile;
+  if (pending_.holds(database, *journal.databaseLine)) return true;
+  const ReadResult current = files_.read(database);
+  return current.ok && current.bytes.ends_with(*journal.databaseLine);
+}
+
+// The journal found in a newly chosen working directory belongs to a run
+// that is over: its readings can never join a set again (a set is sixteen
+// consecutive readings), so they are kept apart. The set in progress moves
+// its own journal along with the working directory.
+void Form1::takeUpJournal() {
+  const std::string dir = state_.workDir;
+  if (journalDir_ == dir) return;
+  const std::string path = dir + kJournalFile;
+  bool keptOrEmpty = true;
+  if (files_.exists(path)) {
+    const ReadResult found = files_.read(path);
+    if (!found.ok) {
+      reportFileProblem(kJournalFile);
+      keptOrEmpty = false;
+    } else {
+      const Journal journal = decodeJournal(found.bytes);
+      if (!journal.entries.empty() && !(journal.completed && setReachedItsFile(journal))) {
+        keepIncompleteSet(dir, journal.entries, true);
+        keptOrEmpty = pending_.waiting(dir + kIncompleteSetsFile) == 0 || !queueSaveFailed_;
+      }
+    }
+  }
+  if (!journalDir_.empty() && !setEntries_.empty()) files_.truncate(journalDir_ + kJournalFile, 0);
+  journalDir_ = dir;
+  if (!keptOrEmpty) return;  // the old readings stay where they are
+  std::string own;
+  for (const JournalEntry& entry : setEntries_) own += meterstation::journalReading(entry);
+  if (own.empty() && !files_.exists(path)) return;
+  if (!files_.replace(path, own)) reportFileProblem(kJournalFile);
+}
+
+void Form1::keepIncompleteSet(const std::string& dir, const std::vector<JournalEntry>& entries,
+                              bool interrupted) {
+  const std::string keptAt = clock_.timeText() + " " + clock_.dateText();
+  appendToFile(dir + kIncompleteSetsFile, incompleteSetText(entries, interrupted, keptAt));
+  const std::size_t n = entries.size();
+  window_.addItem(ListId::List2, std::to_string(n) + (n == 1 ? " reading" : " readings") +
+                                     " of an unfinished set kept in " + kIncompleteSetsFile);
+}
+
+}  // namespace meterstation

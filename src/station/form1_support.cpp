@@ -1,0 +1,93 @@
+#include "output/support_files.h"
+#include "station/form1.h"
+#include "text/text_util.h"
+
+namespace meterstation {
+
+bool Form1::createSupportFile(const std::string& name, const std::string& bytes) {
+  if (files_.replace(pathOf(name), bytes)) return true;
+  window_.setText(TextId::Text2, "Problem creating file " + name);
+  supportFilesFailed_ = true;
+  return false;
+}
+
+void Form1::CreateDefaultsFile() { createSupportFile(kDefaultsFile, defaultsFileText()); }
+void Form1::CreateMeterTable() { createSupportFile(kMeterTableFile, meterTableText()); }
+void Form1::CreateBillTemplate() { createSupportFile(kBillTemplateFile, billTemplateText()); }
+
+void Form1::Command6_Click() {
+  if (ended_) return;
+  if (numericValue(window_.text(TextId::Text3)) > 0) {
+    window_.addItem(ListId::List2, "invalid operation");
+    return;
+  }
+  SelectWorkDir();
+  supportFilesFailed_ = false;
+  CreateDefaultsFile();
+  CreateMeterTable();
+  CreateBillTemplate();
+  window_.addItem(ListId::List2, supportFilesFailed_ ? "files not created" : "files created");
+}
+
+void Form1::LoadDefaultsFile() {
+  const std::string failure = "Problem with file " + std::string(kDefaultsFile);
+  const ReadResult file = files_.read(pathOf(kDefaultsFile));
+  if (!file.ok) {
+    window_.setText(TextId::Text2, failure);
+    return;
+  }
+  const DefaultsValues parsed = parseDefaultsFile(file.bytes);
+  for (std::size_t k = 0; k < parsed.values.size() && k < 5; ++k) {
+    if (k < 4) {
+      state_.defaultsValues[k] = parsed.values[k];
+    } else {
+      state_.defaultsValue5 = static_cast<float>(parsed.values[k]);
+    }
+  }
+  if (!parsed.complete) {
+    window_.setText(TextId::Text2, failure);
+    return;
+  }
+  state_.dbInterval = parsed.values[7] - 10;
+  state_.dbCountdown = state_.dbInterval;
+}
+
+void Form1::LoadMeterTable() {
+  const std::string failure = "Problem with file " + std::string(kMeterTableFile);
+  const ReadResult file = files_.read(pathOf(kMeterTableFile));
+  if (!file.ok) {
+    window_.setText(TextId::Text2, failure);
+    return;
+  }
+  const std::vector<std::string> lines = fileLines(file.bytes);
+  for (int meter = 1; meter <= kMeterLines; ++meter) {
+    const auto index = static_cast<std::size_t>(meter);
+    if (index > lines.size()) {
+      window_.setText(TextId::Text2, failure);
+      return;
+    }
+    state_.ctLine = lines[index - 1];
+    const MeterEntry entry = parseMeterLine(state_.ctLine);
+    state_.meterLabel[index] = entry.label;
+    state_.ctSize[index] = entry.ctSize;
+    state_.multiplier[index] = entry.multiplier;
+    state_.volts[index] = entry.volts;
+    state_.lowTable[index] = entry.lowLimit;
+    state_.highTable[index] = entry.highLimit;
+  }
+}
+
+void Form1::LoadBillHeader() {
+  const ReadResult file = files_.read(pathOf(kBillTemplateFile));
+  if (!file.ok || fileLines(file.bytes).empty()) {
+    window_.setText(TextId::Text2, "Problem with file " + std::string(kBillTemplateFile));
+  }
+}
+
+void Form1::loadSupportFilesIfPresent() {
+  // So the limits of "ct.dat" take effect and the alarm check can fire.
+  if (files_.exists(pathOf(kDefaultsFile))) LoadDefaultsFile();
+  if (files_.exists(pathOf(kMeterTableFile))) LoadMeterTable();
+}
+
+}  // namespace meterstation
