@@ -3,6 +3,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,33 +24,54 @@ std::string fileName(FuzzedDataProvider& in) {
   return kFileNames[in.ConsumeIntegralInRange<std::size_t>(0, std::size(kFileNames) - 1)];
 }
 
+// The two data directories the operator moves between.
+const char* const kDirs[] = {"D:\\data\\qN07", "D:\\data\\qN08"};
+
 // What the run has seen so far, to check the station against.
 struct Track {
   std::size_t list1Seen = 0;
-  bool setRegular = true;          // every reading of the set so far is 40 characters
-  std::vector<bool> regularLines;  // per set bound for the database, in order
-  std::int64_t skippedSets = 0;    // sets the database countdown passed over
+  std::size_t list2Seen = 0;
+  bool setRegular = true;  // every reading of the set so far is 40 characters
+  // Per database path: whether each set bound for it was regular, in order,
+  // and how many of its lines were already checked.
+  std::map<std::string, std::vector<bool>> regularLines;
+  std::map<std::string, std::size_t> linesChecked;
+  std::int64_t skippedSets = 0;  // sets the database countdown passed over
   std::size_t stopCommandsChecked = 0;
+  // The newest "... wait(s) for qn.db1" in List2, per directory it names.
+  std::map<std::string, std::string> lastWaitingReport;
 };
 
-std::vector<std::string> linesOf(const std::string& bytes) {
-  std::vector<std::string> lines;
-  std::size_t from = 0;
-  while (from < bytes.size()) {
-    const std::size_t end = bytes.find("\r\n", from);
-    if (end == std::string::npos) {
-      lines.push_back(bytes.substr(from));
-      break;
+// Counts the CR LF lines of the bytes and checks the length of those from
+// line `from` on, so each line is looked at once.
+std::size_t checkDatabaseLines(const std::string& bytes, const std::vector<bool>& regular,
+                               std::size_t from) {
+  std::size_t count = 0;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t end = bytes.find("\r\n", start);
+    if (end == std::string::npos) end = bytes.size();
+    if (count >= from) {
+      FUZZ_CHECK(count < regular.size(), "more database lines than sets");
+      if (regular[count]) {
+        FUZZ_CHECK(end - start == kDbRecordLength, "database line is not 676 characters");
+      }
     }
-    lines.push_back(bytes.substr(from, end - from));
-    from = end + 2;
+    ++count;
+    start = end + 2;
   }
-  return lines;
+  return count;
+}
+
+// What a single-line text box lets through: no line breaks.
+std::string typed(std::string text) {
+  std::erase_if(text, [](char c) { return c == '\r' || c == '\n'; });
+  return text;
 }
 
 void applyEvent(StationHarness& s, FuzzedDataProvider& in) {
   const std::string workDir = s.window.dir + "\\";
-  switch (in.ConsumeIntegralInRange<int>(0, 15)) {
+  switch (in.ConsumeIntegralInRange<int>(0, 16)) {
     case 0:
       s.arrive(in.ConsumeRandomLengthString(200));
       break;
@@ -72,7 +94,7 @@ void applyEvent(StationHarness& s, FuzzedDataProvider& in) {
       s.window.texts[TextId::Text4] = in.ConsumeRandomLengthString(24);
       break;
     case 6:
-      s.window.texts[TextId::Text1] = in.ConsumeRandomLengthString(12);
+      s.window.texts[TextId::Text1] = typed(in.ConsumeRandomLengthString(12));
       break;
     case 7:
       s.window.checks[CheckId::Check1] = in.ConsumeIntegralInRange<int>(0, 2);
@@ -121,13 +143,66 @@ void applyEvent(StationHarness& s, FuzzedDataProvider& in) {
       }
       break;
     }
+    case 15:
+      // The operator opens the other data directory; it counts at the next
+      // port choice or Init.
+      s.window.dir = kDirs[in.ConsumeBool() ? 1 : 0];
+      break;
     default:
-      s.serial.event = in.ConsumeBool() ? CommEvent::PortLost : CommEvent::PortBack;
-      s.serial.eventText = in.ConsumeRandomLengthString(16);
-      s.form.MSComm1_OnComm();
-      s.serial.event = CommEvent::Receive;
+      switch (in.ConsumeIntegralInRange<int>(0, 2)) {
+        case 0:
+          s.serial.lose(in.ConsumeRandomLengthString(16));
+          break;
+        case 1:
+          s.serial.comeBack();
+          break;
+        default:
+          s.serial.raise(CommEvent::Other, in.ConsumeRandomLengthString(16));
+          break;
+      }
       break;
   }
+}
+
+// The directory a waiting message is about: the one it names, or the
+// working directory when it names none.
+std::string reportedDir(const std::string& item, const std::string& workDir) {
+  const std::size_t in = item.find(" qn.db1 in ");
+  return in == std::string::npos ? workDir : item.substr(in + 11);
+}
+
+void noteWaitingReports(StationHarness& s, Track& t) {
+  for (; t.list2Seen < s.window.list2.size(); ++t.list2Seen) {
+    const std::string& item = s.window.list2[t.list2Seen];
+    const std::size_t at = item.find(" for qn.db1");
+    if (at == std::string::npos || !(item.ends_with(" for qn.db1") || item.find(" qn.db1 in ") != std::string::npos)) continue;
+    if (item.find(" wait for ") == std::string::npos && item.find(" waits for ") == std::string::npos) continue;
+    t.lastWaitingReport[reportedDir(item, s.form.state().workDir)] = item.substr(0, at);
+  }
+}
+
+void checkDatabases(StationHarness& s, Track& t) {
+  std::size_t lines = 0;
+  std::size_t waiting = 0;
+  noteWaitingReports(s, t);
+  for (auto& [path, regular] : t.regularLines) {
+    const std::size_t count =
+        checkDatabaseLines(s.files.contents(path), regular, t.linesChecked[path]);
+    t.linesChecked[path] = count;
+    lines += count;
+    const std::size_t waitingHere = s.form.pendingAppends().waiting(path);
+    waiting += waitingHere;
+    // A database receives only its own directory's sets.
+    FUZZ_CHECK(count + waitingHere <= regular.size(), "more database lines than sets");
+    if (waitingHere > 0) {
+      const std::string dir = path.substr(0, path.size() - 6);
+      const std::string expected =
+          waitingHere == 1 ? "1 line waits" : std::to_string(waitingHere) + " lines wait";
+      FUZZ_CHECK(t.lastWaitingReport[dir] == expected, "waiting database lines not reported");
+    }
+  }
+  FUZZ_CHECK(static_cast<std::int64_t>(lines + waiting) + t.skippedSets == s.form.state().obsCount,
+             "a completed set is neither in qn.db1 nor waiting");
 }
 
 void checkStation(StationHarness& s, Track& t, std::int64_t obsBefore, double countdownBefore) {
@@ -141,32 +216,16 @@ void checkStation(StationHarness& s, Track& t, std::int64_t obsBefore, double co
   }
   if (state.obsCount != obsBefore) {
     FUZZ_CHECK(state.obsCount == obsBefore + 1, "more than one set from one event");
+    // A set is written to the working directory of the moment it completes.
+    FUZZ_CHECK(!state.workDir.empty(), "a set completed before any port choice");
     if (countdownBefore > 0) {
       ++t.skippedSets;
     } else {
-      t.regularLines.push_back(t.setRegular);
+      t.regularLines[s.workFile("qn.db1")].push_back(t.setRegular);
     }
     t.setRegular = true;
   }
-
-  const std::string dbPath = s.workFile("qn.db1");
-  const std::vector<std::string> lines = linesOf(s.files.contents(dbPath));
-  const std::size_t waiting = s.form.pendingAppends().waiting("qn.db1");
-  FUZZ_CHECK(static_cast<std::int64_t>(lines.size() + waiting) + t.skippedSets == state.obsCount,
-             "a completed set is neither in qn.db1 nor waiting");
-  FUZZ_CHECK(lines.size() <= t.regularLines.size(), "more database lines than sets");
-  for (std::size_t k = 0; k < lines.size(); ++k) {
-    if (t.regularLines[k]) {
-      FUZZ_CHECK(lines[k].size() == kDbRecordLength, "database line is not 676 characters");
-    }
-  }
-  if (waiting > 0) {
-    const std::string message = waiting == 1 ? "1 line waits for qn.db1"
-                                             : std::to_string(waiting) + " lines wait for qn.db1";
-    bool reported = false;
-    for (const std::string& item : s.window.list2) reported = reported || item == message;
-    FUZZ_CHECK(reported, "waiting database lines not reported");
-  }
+  checkDatabases(s, t);
 
   for (; t.stopCommandsChecked < s.serial.sent.size(); ++t.stopCommandsChecked) {
     const std::string& sent = s.serial.sent[t.stopCommandsChecked];
