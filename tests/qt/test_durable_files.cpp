@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -205,6 +206,61 @@ TEST_F(DurableFilesTest, ByteAccessChangesOnlyWhatItIsGiven) {
   EXPECT_EQ(read.error, std::strerror(ENOENT));
   EXPECT_FALSE(files.exists(missing));
   EXPECT_TRUE(files.exists(record));
+}
+
+TEST_F(DurableFilesTest, RemoveTakesTheFileAwayForGood) {
+  int directorySyncs = 0;
+  calls.fsync = [&](int fd) {
+    struct stat status {};
+    if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) ++directorySyncs;
+    return ::fsync(fd);
+  };
+  const std::string queue = path("queue.dat");
+  write(queue, "line\r\n");
+  DurableFiles files(calls);
+  EXPECT_TRUE(files.remove(queue).ok);
+  EXPECT_FALSE(fs::exists(queue));
+  EXPECT_EQ(directorySyncs, 1) << "the removal is made durable";
+
+  // Nothing to remove is what was asked for.
+  EXPECT_TRUE(files.remove(queue).ok);
+  EXPECT_TRUE(files.remove(path("gone/queue.dat")).ok);
+  EXPECT_EQ(directorySyncs, 1);
+
+  const auto fail = [](int error) {
+    errno = error;
+    return -1;
+  };
+  write(queue, "line\r\n");
+  calls.unlink = [&](const char*) { return fail(EROFS); };
+  EXPECT_EQ(DurableFiles(calls).remove(queue).error, std::strerror(EROFS));
+  EXPECT_EQ(contents(queue), "line\r\n");
+
+  // Removed, but not yet for good: the caller must hear of it.
+  calls = FileSystemCalls::real();
+  calls.fsync = [&](int) { return fail(EIO); };
+  EXPECT_EQ(DurableFiles(calls).remove(queue).error, std::strerror(EIO));
+}
+
+TEST_F(DurableFilesTest, ListNamesTheFilesOfADirectoryInOrder) {
+  DurableFiles files;
+  for (const char* name : {"b.dat", "a.dat", ".hidden", "Z"}) write(path(name), "x");
+  ASSERT_EQ(::mkdir(path("sub").c_str(), 0755), 0);
+  ASSERT_EQ(::symlink(path("a.dat").c_str(), path("to-file").c_str()), 0);
+  ASSERT_EQ(::symlink(path("sub").c_str(), path("to-dir").c_str()), 0);
+  ASSERT_EQ(::symlink(path("nowhere").c_str(), path("dangling").c_str()), 0);
+
+  EXPECT_EQ(files.list(dir_),
+            (std::vector<std::string>{".hidden", "Z", "a.dat", "b.dat", "to-file"}));
+  EXPECT_TRUE(files.list(path("sub")).empty());
+  EXPECT_TRUE(files.list(path("missing")).empty());
+  EXPECT_TRUE(files.list(path("a.dat")).empty());
+
+  EXPECT_TRUE(files.isDirectory(dir_));
+  EXPECT_TRUE(files.isDirectory(path("to-dir")));
+  EXPECT_FALSE(files.isDirectory(path("a.dat")));
+  EXPECT_FALSE(files.isDirectory(path("missing")));
+  EXPECT_FALSE(files.isDirectory(""));
 }
 
 // Runs as nobody in a child started by the test below: a read-only
