@@ -57,6 +57,9 @@ class CommLog : public StationEvents {
   void Command5_Click() override {}
   void Command6_Click() override {}
   void Timer1_Timer() override {}
+  void Controls_Change() override {}
+  void Timer2_Timer() override {}
+  void Session_End() override {}
 
   std::vector<CommEvent> kinds;
   std::vector<std::string> texts;
@@ -251,6 +254,49 @@ TEST_F(QtSerialPortTest, ClosingALostPortEndsTheReopening) {
   runEventsFor(4500);  // two reopening periods
   EXPECT_EQ(log.count(CommEvent::PortBack), 0);
   EXPECT_FALSE(port.portOpen());
+}
+
+TEST_F(QtSerialPortTest, APortThatIsNotThereYetIsTakenWhenItAppears) {
+  EXPECT_EQ(port.reopenPeriodMs(), 2000);
+  ASSERT_FALSE(port.setPortOpen(true).ok) << "the link points nowhere yet";
+  port.retryOpenUntilBack();
+  EXPECT_EQ(port.output("x").error, "the port could not be opened yet");
+  runEventsFor(2500);  // one attempt that still fails: no news
+  EXPECT_TRUE(log.kinds.empty());
+  EXPECT_FALSE(port.portOpen());
+
+  PseudoTerminal line;
+  pointAt(line);
+  ASSERT_TRUE(waitFor([&] { return !log.kinds.empty(); }, 10000));
+  EXPECT_EQ(log.kinds, std::vector<CommEvent>{CommEvent::PortBack});
+  EXPECT_TRUE(port.portOpen());
+  ASSERT_TRUE(line.send("first"));
+  ASSERT_TRUE(nextNotification());
+  EXPECT_EQ(port.input(), "first");
+
+  // Already open: nothing more to try.
+  port.retryOpenUntilBack();
+  runEventsFor(2500);
+  EXPECT_EQ(log.count(CommEvent::PortBack), 1);
+}
+
+TEST_F(QtSerialPortTest, ChoosingAPortEndsTheAttemptsToOpenTheLastOne) {
+  // Both ports name the same device, which is not there yet.
+  ::setenv("METERSTATION_COM2", link_.c_str(), 1);
+  ASSERT_FALSE(port.setPortOpen(true).ok);
+  port.retryOpenUntilBack();
+  port.setCommPort(2);
+  ASSERT_FALSE(port.setPortOpen(true).ok);
+  port.retryOpenUntilBack();
+  ASSERT_TRUE(port.setPortOpen(false).ok);
+
+  PseudoTerminal line;
+  pointAt(line);
+  runEventsFor(4500);  // two periods
+  ::unsetenv("METERSTATION_COM2");
+  EXPECT_TRUE(log.kinds.empty());
+  EXPECT_FALSE(port.portOpen());
+  EXPECT_EQ(port.output("x").error, "the port is not open");
 }
 
 TEST_F(QtSerialPortTest, OutputReachesTheLineInOrder) {

@@ -44,8 +44,12 @@ class TickLog : public StationEvents {
   void Command5_Click() override {}
   void Command6_Click() override {}
   void MSComm1_OnComm() override {}
+  void Controls_Change() override {}
+  void Timer2_Timer() override { ++otherTicks; }
+  void Session_End() override {}
 
   int ticks = 0;
+  int otherTicks = 0;
   bool disableOnTick = true;
 
  private:
@@ -110,6 +114,28 @@ TEST_F(QtTimerTest, ZeroNegativeOrDisabledNeverTicks) {
   EXPECT_FALSE(ticksReach(1, 500));
   timer.setEnabled(true);
   EXPECT_TRUE(ticksReach(1));
+}
+
+TEST_F(QtTimerTest, EachTimerTicksItsOwnHandler) {
+  QtTimer retry;
+  retry.bind(log, &StationEvents::Timer2_Timer);
+  retry.setInterval(20);
+  retry.setEnabled(true);
+  ASSERT_TRUE(runUntil([&] { return log.otherTicks >= 2; }, 5000));
+  EXPECT_EQ(log.ticks, 0) << "the quiet-period handler is not the retry timer's";
+  retry.setEnabled(false);
+
+  QtTimer directory;
+  int directoryTicks = 0;
+  directory.bindTick([&] {
+    ++directoryTicks;
+    directory.setEnabled(false);
+  });
+  directory.setInterval(20);
+  directory.setEnabled(true);
+  ASSERT_TRUE(runUntil([&] { return directoryTicks > 0; }, 5000));
+  EXPECT_FALSE(runUntil([&] { return directoryTicks > 1; }, 300));
+  EXPECT_EQ(log.ticks, 0);
 }
 
 }  // namespace
