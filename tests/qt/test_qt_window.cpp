@@ -44,6 +44,9 @@ class RecordingEvents : public StationEvents {
   void Command6_Click() override { log.push_back("Command6_Click"); }
   void MSComm1_OnComm() override { log.push_back("MSComm1_OnComm"); }
   void Timer1_Timer() override { log.push_back("Timer1_Timer"); }
+  void Controls_Change() override { log.push_back("Controls_Change"); }
+  void Timer2_Timer() override { log.push_back("Timer2_Timer"); }
+  void Session_End() override { log.push_back("Session_End"); }
 };
 
 struct ControlRow {
@@ -259,6 +262,67 @@ TEST_F(BoundWindowTest, OperatorActionsReachTheStationOnlyOnceBound) {
                             {"Command1_Click", "Command2_Click", "Command3_Click", "Command4_Click",
                              "Command5_Click", "Command6_Click", "Drive1_Change", "Dir1_Change",
                              "Dir1_Change", "Form_Unload"}));
+}
+
+TEST_F(BoundWindowTest, EveryChangeOfTheRunsControlsIsTold) {
+  window.setText(TextId::Text3, "5");
+  EXPECT_TRUE(events.log.empty()) << "nothing before the window is bound";
+  window.bind(events);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+  // The station's own changes.
+  window.setText(TextId::Text1, "qN07");
+  window.setText(TextId::Text3, "4");
+  window.setText(TextId::Text4, "1500");
+  window.setText(TextId::Text2, "16");  // the lines count is no setting
+  EXPECT_EQ(events.log, std::vector<std::string>(3, "Controls_Change"));
+
+  // The operator's: one for each character typed or taken away.
+  events.log.clear();
+  QLineEdit* obs = window.textBox(TextId::Text3);
+  obs->setFocus();
+  obs->end(false);
+  QTest::keyClicks(obs, "12");
+  QTest::keyClick(obs, Qt::Key_Backspace);
+  EXPECT_EQ(window.text(TextId::Text3), "41");
+  EXPECT_EQ(events.log, std::vector<std::string>(3, "Controls_Change"));
+
+  events.log.clear();
+  window.setCheckValue(CheckId::Check1, 1);
+  EXPECT_EQ(window.checkValue(CheckId::Check1), 1);
+  window.setCheckValue(CheckId::Check1, 1);  // no change, nothing to tell
+  QTest::mouseClick(window.checkBox(CheckId::Check2), Qt::LeftButton);
+  EXPECT_EQ(window.checkValue(CheckId::Check2), 0);
+  window.setCheckValue(CheckId::Check2, 1);
+  EXPECT_EQ(window.checkValue(CheckId::Check2), 1);
+  EXPECT_EQ(events.log, std::vector<std::string>(3, "Controls_Change"));
+}
+
+TEST_F(BoundWindowTest, AClosingSessionIsNotTheOperatorsClose) {
+  window.bind(events);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  EXPECT_FALSE(window.sessionEnding());
+  window.noteSessionEnding();
+  EXPECT_TRUE(window.sessionEnding());
+  window.close();
+  EXPECT_EQ(events.log, std::vector<std::string>({"Session_End"}));
+
+  // A logout called off: once the operator works in the window again, a
+  // close is theirs. Input elsewhere says nothing about this window.
+  events.log.clear();
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  window.noteSessionEnding();
+  QWidget elsewhere;
+  elsewhere.show();
+  QTest::mouseClick(&elsewhere, Qt::LeftButton);
+  EXPECT_TRUE(window.sessionEnding());
+  QTest::mouseClick(window.textBox(TextId::Text1), Qt::LeftButton);
+  EXPECT_FALSE(window.sessionEnding());
+  window.close();
+  EXPECT_EQ(events.log, std::vector<std::string>({"Form_Unload"}));
 }
 
 TEST_F(BoundWindowTest, ADriveShowsItsCurrentDirectory) {

@@ -241,7 +241,7 @@ void QtWindow::noteSessionEnding() {
 }
 
 bool QtWindow::sessionEnding() const {
-  return sessionEnding_ || QGuiApplication::isSavingSession();
+  return sessionEnding_ || (qGuiApp != nullptr && qGuiApp->isSavingSession());
 }
 
 bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
