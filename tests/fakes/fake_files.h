@@ -24,23 +24,19 @@ class FakeFiles : public Files {
   std::map<std::string, std::uint64_t> diskFullAfter;
   // Directories that are gone: every path below them fails.
   std::set<std::string> missingDirs;
-  std::vector<std::string> operations;
 
   Result replace(const std::string& path, const std::string& bytes) override {
-    operations.push_back("replace " + path);
     if (auto failure = writeFailure(path, bytes.size(), 0)) return *failure;
     files[path] = bytes;
     return Result::success();
   }
   Result append(const std::string& path, const std::string& bytes) override {
-    operations.push_back("append " + path);
     const std::uint64_t size = files.contains(path) ? files[path].size() : 0;
     if (auto failure = writeFailure(path, bytes.size(), size)) return *failure;
     files[path] += bytes;
     return Result::success();
   }
   ReadResult read(const std::string& path) override {
-    operations.push_back("read " + path);
     if (gone(path) || faultOf(path) == Fault::CannotOpen) {
       return {false, {}, "No such file or directory"};
     }
@@ -50,7 +46,6 @@ class FakeFiles : public Files {
   }
   bool exists(const std::string& path) override { return !gone(path) && files.contains(path); }
   Result writeAt(const std::string& path, std::uint64_t offset, const std::string& bytes) override {
-    operations.push_back("writeAt " + path);
     if (!exists(path)) return Result::failure("No such file or directory");
     if (auto failure = writeFailure(path, 0, 0)) return *failure;
     std::string& file = files[path];
@@ -59,7 +54,6 @@ class FakeFiles : public Files {
     return Result::success();
   }
   Result truncate(const std::string& path, std::uint64_t size) override {
-    operations.push_back("truncate " + path);
     if (!exists(path)) return Result::failure("No such file or directory");
     if (auto failure = writeFailure(path, 0, 0)) return *failure;
     files[path].resize(size);
@@ -67,7 +61,6 @@ class FakeFiles : public Files {
   }
 
   Result remove(const std::string& path) override {
-    operations.push_back("remove " + path);
     if (gone(path)) return Result::failure("No such file or directory");
     if (faultOf(path)) return Result::failure("Permission denied");
     files.erase(path);
@@ -99,9 +92,10 @@ class FakeFiles : public Files {
 
   std::set<std::string> dirs;  // directories that exist, each ending in its separator
 
-  std::string contents(const std::string& path) const {
+  const std::string& contents(const std::string& path) const {
+    static const std::string none;
     const auto it = files.find(path);
-    return it == files.end() ? std::string() : it->second;
+    return it == files.end() ? none : it->second;
   }
 
  private:
