@@ -1,12 +1,16 @@
 #pragma once
 
+#include <memory>
+
 #include "platform/qt/durable_files.h"
 #include "platform/qt/local_clock.h"
 #include "platform/qt/qt_host.h"
 #include "platform/qt/qt_serial_port.h"
+#include "platform/qt/qt_settings_store.h"
 #include "platform/qt/qt_timer.h"
 #include "platform/qt/qt_window.h"
 #include "station/form1.h"
+#include "station/resume.h"
 
 namespace meterstation {
 
@@ -17,15 +21,20 @@ struct StationApp {
   QtWindow window;
   QtSerialPort serial;
   QtTimer timer;
+  QtTimer retryTimer;  // waiting lines are tried again
   LocalClock clock;
   DurableFiles files;
   QtHost host;
-  Form1 form{window, serial, timer, clock, files, host};
+  QtSettingsStore settings;
+  Form1 form{window, serial, timer, retryTimer, clock, files, host, settings};
+  QtTimer resumeTimer;  // a working directory not there yet is looked for again
+  std::unique_ptr<Resume> resume;
 
   StationApp() {
     window.bind(form);
     serial.bind(form);
     timer.bind(form);
+    retryTimer.bind(form, &StationEvents::Timer2_Timer);
   }
   StationApp(const StationApp&) = delete;
   StationApp& operator=(const StationApp&) = delete;
@@ -33,6 +42,15 @@ struct StationApp {
   void start() {
     form.Form_Load();
     window.show();
+  }
+
+  // Takes up the remembered run, once the window is up; a second call
+  // does nothing.
+  void startResume() {
+    if (resume) return;
+    resume = std::make_unique<Resume>(form, window, settings, files, serial, resumeTimer);
+    resumeTimer.bindTick([this] { resume->Timer_Tick(); });
+    resume->start();
   }
 };
 
