@@ -1,7 +1,9 @@
 // The real station, built as the program builds it, making the operator's
 // moves by itself: it opens the working directory given on the command
 // line, types Obs # and Interval and presses Com1. Tests start it, kill it
-// at any moment and start it again on the same directory.
+// at any moment and start it again on the same directory. With --resume it
+// presses nothing: it takes up the remembered run as `meterstation
+// --resume` does, which is what a restart after a crash looks like.
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
@@ -19,12 +21,18 @@ struct RunnerOptions {
   std::string dir;
   QString obs = QStringLiteral("9999");
   QString interval = QStringLiteral("2000");
+  bool resume = false;
 };
 
 bool parse(int argc, char** argv, RunnerOptions& options) {
-  for (int i = 1; i + 1 < argc; i += 2) {
+  for (int i = 1; i < argc; ++i) {
     const char* name = argv[i];
-    const char* value = argv[i + 1];
+    if (std::strcmp(name, "--resume") == 0) {
+      options.resume = true;
+      continue;
+    }
+    if (i + 1 >= argc) return false;
+    const char* value = argv[++i];
     if (std::strcmp(name, "--dir") == 0) {
       options.dir = value;
     } else if (std::strcmp(name, "--obs") == 0) {
@@ -35,7 +43,20 @@ bool parse(int argc, char** argv, RunnerOptions& options) {
       return false;
     }
   }
-  return argc % 2 == 1 && !options.dir.empty();
+  return options.resume || !options.dir.empty();
+}
+
+// As an operator would once the window is up.
+void pressCom1(meterstation::QtWindow& window, const RunnerOptions& options) {
+  window.setDirPath(options.dir);
+  if (window.dirPath() != options.dir) {
+    std::fprintf(stderr, "station-runner: could not open %s\n", options.dir.c_str());
+    QApplication::exit(1);
+    return;
+  }
+  window.textBox(meterstation::TextId::Text4)->setText(options.interval);
+  window.textBox(meterstation::TextId::Text3)->setText(options.obs);
+  window.button(meterstation::ButtonId::Command1)->click();
 }
 
 }  // namespace
@@ -45,7 +66,9 @@ int main(int argc, char** argv) {
   if (!parse(argc, argv, options)) {
     std::fprintf(stderr,
                  "usage: station-runner --dir WORKING_DIR [--obs N] [--interval MS]\n"
-                 "Port 1 is the device named by METERSTATION_COM1.\n");
+                 "       station-runner --resume\n"
+                 "Port 1 is the device named by METERSTATION_COM1. With --resume the\n"
+                 "other options are not used.\n");
     return 2;
   }
 
@@ -53,20 +76,13 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("meterstation");
 
   meterstation::StationApp station;
-  meterstation::QtWindow& window = station.window;
   station.start();
-
-  // Once the window is up, as an operator would after it appears.
-  QTimer::singleShot(0, &window, [&] {
-    window.setDirPath(options.dir);
-    if (window.dirPath() != options.dir) {
-      std::fprintf(stderr, "station-runner: could not open %s\n", options.dir.c_str());
-      QApplication::exit(1);
-      return;
+  QTimer::singleShot(0, &station.window, [&] {
+    if (options.resume) {
+      station.startResume();
+    } else {
+      pressCom1(station.window, options);
     }
-    window.textBox(meterstation::TextId::Text4)->setText(options.interval);
-    window.textBox(meterstation::TextId::Text3)->setText(options.obs);
-    window.button(meterstation::ButtonId::Command1)->click();
   });
   return QApplication::exec();
 }
