@@ -1,23 +1,20 @@
-#include <fcntl.h>
-#include <spawn.h>
 #include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
+#include "program_run.h"
 #include "station_lines.h"
-
-extern char** environ;
 
 namespace meterstation::db2csv::testing {
 namespace {
+
+using meterstation::testing::fileText;
+using meterstation::testing::runProgram;
 
 class Db2csvRun : public ::testing::Test {
  protected:
@@ -36,34 +33,10 @@ class Db2csvRun : public ::testing::Test {
   void write(const std::string& name, const std::string& bytes) const {
     std::ofstream(path(name), std::ios::binary) << bytes;
   }
-  std::string read(const std::string& name) const {
-    std::ifstream in(path(name), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  std::string read(const std::string& name) const { return fileText(path(name)); }
 
   // Runs db2csv in the test's directory; returns its exit status.
-  int run(std::vector<std::string> args) {
-    args.insert(args.begin(), DB2CSV_PATH);
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, path("stdout").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, path("stderr").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addchdir_np(&actions, dir_.c_str());
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return -1;
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
-  }
+  int run(const std::vector<std::string>& args) { return runProgram(DB2CSV_PATH, args, dir_); }
 
   std::string dir_;
 };

@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "trend_lines.h"
+#include "trends/app/trends_document.h"
+#include "trends/app/trends_view.h"
+#include "trends/core/stamp_time.h"
+
+namespace meterstation::trends::testing {
+namespace {
+
+// Long enough for any notification on a loaded machine; a wait that runs
+// out is a notification that never came, not a slow one.
+constexpr int kPatienceMs = 10000;
+
+bool waitFor(const std::function<bool()>& done) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > kPatienceMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return true;
+}
+
+std::int64_t at(int minutesAfterSix) {
+  return daySeconds(2026, 12, 8) + 6 * 3600 + minutesAfterSix * 60;
+}
+
+class TrendsFollow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/trends-follow-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    path_ = dir_ + "/qn.db1";
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void append(const std::string& bytes) const {
+    std::ofstream(path_, std::ios::binary | std::ios::app) << bytes;
+  }
+
+  std::string dir_;
+  std::string path_;
+};
+
+TEST_F(TrendsFollow, SetsAppendedWhileItRunsAppearAndTheViewFollowsThem) {
+  append(flatLine(1, minutesAfterSix(0)) + flatLine(2, minutesAfterSix(1)));
+  TrendsDocument document;
+  TrendsView view(document);
+  view.resize(900, 600);
+  document.open(QString::fromStdString(path_), 2);
+  ASSERT_TRUE(waitFor([&] { return !document.loading(); }));
+  ASSERT_EQ(document.data().size(), 2U);
+  EXPECT_EQ(view.range().to, at(1));
+
+  append(flatLine(3, minutesAfterSix(2)));
+  ASSERT_TRUE(waitFor([&] { return document.data().size() == 3; }));
+  EXPECT_EQ(document.data().value(2, 5), 3.0F);
+  EXPECT_EQ(view.range().from, at(0));
+  EXPECT_EQ(view.range().to, at(2));
+
+  // Half a line counts as torn until the rest of it arrives.
+  const std::string fourth = flatLine(4, minutesAfterSix(3));
+  append(fourth.substr(0, 333));
+  ASSERT_TRUE(waitFor([&] { return document.oddCount() == 1; }));
+  EXPECT_EQ(document.oddList().front().number, 4U);
+  append(fourth.substr(333));
+  ASSERT_TRUE(waitFor([&] { return document.data().size() == 4; }));
+  EXPECT_EQ(document.oddCount(), 0U);
+  EXPECT_TRUE(view.following());
+
+  // Scrolled back, the view stays where the operator put it.
+  view.setRange({at(0), at(1)});
+  EXPECT_FALSE(view.following());
+  append(flatLine(5, minutesAfterSix(4)));
+  ASSERT_TRUE(waitFor([&] { return document.data().size() == 5; }));
+  EXPECT_EQ(view.range().to, at(1));
+  view.showWholeRange();
+  EXPECT_EQ(view.range().to, at(4));
+}
+
+TEST_F(TrendsFollow, DatabaseAndMeterTableThatAppearLaterAreTakenUp) {
+  TrendsDocument document;
+  document.open(QString::fromStdString(path_), 2);
+  ASSERT_TRUE(waitFor([&] { return !document.loading(); }));
+  EXPECT_TRUE(document.problem().contains("No such file or directory"));
+  EXPECT_FALSE(document.limits().found);
+
+  append(flatLine(7, minutesAfterSix(0)));
+  ASSERT_TRUE(waitFor([&] { return document.data().size() == 1; }));
+  EXPECT_TRUE(document.problem().isEmpty());
+
+  std::string table = meterTableLine(1, "100", "200");
+  const std::string tmp = dir_ + "/.ct.dat.tmp";
+  std::ofstream(tmp, std::ios::binary) << table;
+  std::filesystem::rename(tmp, dir_ + "/ct.dat");  // as Init replaces it
+  ASSERT_TRUE(waitFor([&] { return document.limits().found; }));
+  EXPECT_TRUE(document.limits().meters[1].highOn);
+  EXPECT_EQ(document.limits().lines, 1);
+}
+
+TEST_F(TrendsFollow, FileCutShorterIsReadAgainFromTheStart) {
+  append(flatLine(1, minutesAfterSix(0)) + flatLine(2, minutesAfterSix(1)));
+  TrendsDocument document;
+  document.open(QString::fromStdString(path_), 2);
+  ASSERT_TRUE(waitFor([&] { return !document.loading() && document.data().size() == 2; }));
+  std::ofstream(path_, std::ios::binary | std::ios::trunc) << flatLine(9, minutesAfterSix(5));
+  ASSERT_TRUE(waitFor([&] {
+    return !document.loading() && document.data().size() == 1 && document.data().value(0, 1) == 9.0F;
+  }));
+}
+
+}  // namespace
+}  // namespace meterstation::trends::testing
