@@ -1,0 +1,228 @@
+#include <gtest/gtest.h>
+
+#include "fakes/station_harness.h"
+#include "output/set_journal.h"
+#include "output/support_files.h"
+#include "output/waiting_lines.h"
+
+namespace meterstation::testing {
+namespace {
+
+const std::string kDir = "D:\\data\\qN07\\";
+
+// The station a crash or a power cut left behind: its files, and a new
+// process starting on them.
+void startAfter(StationHarness& next, const StationHarness& before) {
+  next.files.files = before.files.files;
+  next.host.pid = before.host.pid + 1;
+  next.form.Form_Load();
+}
+
+void feedSet(StationHarness& s, int value, int count = 16) {
+  for (int m = 1; m <= count; ++m) ASSERT_TRUE(s.burst(readingOf(m, value)));
+}
+
+std::vector<std::string> linesOf(const StationHarness& s, const std::string& path) {
+  return fileLines(s.files.contents(path));
+}
+
+class Form1Continuity : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    s.window.texts[TextId::Text3] = "20";
+    s.openPort();
+    s.synchronise();
+  }
+  StationHarness s;
+};
+
+TEST_F(Form1Continuity, TheRunIsRememberedAtThePortChoiceAndAtEveryChangeAfter) {
+  ASSERT_TRUE(s.settings.stored);
+  EXPECT_EQ(s.settings.stored->workDir, kDir);
+  EXPECT_EQ(s.settings.stored->port, 1);
+  EXPECT_EQ(s.settings.stored->marker, "qN07");
+  EXPECT_EQ(s.settings.stored->obs, "20");
+  EXPECT_TRUE(s.settings.stored->going);
+
+  s.window.type(TextId::Text4, "1500");
+  s.window.type(TextId::Text1, "qX07");
+  s.window.setCheckValue(CheckId::Check1, 1);
+  s.window.setCheckValue(CheckId::Check2, 0);
+  EXPECT_EQ(s.settings.stored->interval, "1500");
+  EXPECT_EQ(s.settings.stored->marker, "qX07");
+  EXPECT_EQ(s.settings.stored->debug, 1);
+  EXPECT_EQ(s.settings.stored->vistaFix, 0);
+  // The station's own countdown of Obs # is remembered too.
+  feedSet(s, 1);
+  EXPECT_EQ(s.settings.stored->obs, "19");
+  EXPECT_TRUE(s.settings.stored->going);
+}
+
+TEST_F(Form1Continuity, OnlyTheStopCommandAndTheOperatorsCloseEndTheRun) {
+  s.form.Session_End();
+  EXPECT_TRUE(s.settings.stored->going);
+
+  StationHarness closed;
+  closed.openPort();
+  closed.form.Form_Unload();
+  EXPECT_FALSE(closed.settings.stored->going);
+
+  StationHarness stopped;
+  stopped.window.texts[TextId::Text3] = "1";
+  stopped.openPort();
+  stopped.synchronise();
+  feedSet(stopped, 3);
+  EXPECT_TRUE(stopped.window.ended);
+  EXPECT_FALSE(stopped.settings.stored->going);
+}
+
+TEST_F(Form1Continuity, EachReadingIsJournalledUntilItsSetIsWritten) {
+  feedSet(s, 5, 3);
+  const Journal journal = decodeJournal(s.files.contents(kDir + kJournalFile));
+  ASSERT_EQ(journal.entries.size(), 3U);
+  EXPECT_EQ(journal.entries[2].readingText, readingOf(3, 5).substr(0, 40));
+  EXPECT_EQ(journal.entries[2].timeAndDate, "06:19:16 12-08-2026");
+  feedSet(s, 5, 13);
+  EXPECT_EQ(s.form.state().obsCount, 1);
+  EXPECT_EQ(s.files.contents(kDir + kJournalFile), "");
+}
+
+// A set is sixteen consecutive readings: those of a set a crash cut short
+// are kept apart and never join the next set.
+TEST_F(Form1Continuity, AKilledRunsUnfinishedSetIsKeptAtTheNextPortChoice) {
+  feedSet(s, 7, 5);
+  StationHarness next{false};
+  startAfter(next, s);
+  next.clock.time = "09:10:11";
+  next.openPort();
+  const std::vector<std::string> kept = linesOf(next, kDir + kIncompleteSetsFile);
+  ASSERT_EQ(kept.size(), 6U);
+  EXPECT_EQ(kept[0], "unfinished set, 5 readings, run interrupted, kept 09:10:11 12-08-2026");
+  EXPECT_EQ(kept[1], readingOf(1, 7).substr(0, 40) + " 06:19:16 12-08-2026");
+  EXPECT_TRUE(next.window.list2Has("5 readings of an unfinished set kept in incomplete-sets.txt"));
+  EXPECT_EQ(next.files.contents(kDir + kJournalFile), "");
+  // The new run starts its sets afresh.
+  next.synchronise();
+  feedSet(next, 8);
+  ASSERT_EQ(linesOf(next, kDir + "qn.db1").size(), 1U);
+  EXPECT_EQ(linesOf(next, kDir + "qn.db1")[0].substr(22, 3), "008");
+}
+
+TEST_F(Form1Continuity, ACompletedSetCutShortBeforeItsJournalWasEmptiedIsNotKeptTwice) {
+  feedSet(s, 9);
+  const std::string line = s.files.contents(kDir + "qn.db1");
+  // As if the crash came after the database append, before the journal
+  // was emptied: its readings and the completion are still there.
+  std::string journal;
+  for (int m = 1; m <= 16; ++m) journal += journalReading({readingOf(m, 9).substr(0, 40), "t"});
+  s.files.files[kDir + kJournalFile] = journal + journalCompletion(line);
+  StationHarness reached{false};
+  startAfter(reached, s);
+  reached.openPort();
+  EXPECT_FALSE(reached.files.exists(kDir + kIncompleteSetsFile));
+
+  // The same, but the line never reached the database.
+  s.files.files[kDir + "qn.db1"] = "";
+  StationHarness lost{false};
+  startAfter(lost, s);
+  lost.openPort();
+  EXPECT_EQ(linesOf(lost, kDir + kIncompleteSetsFile).size(), 17U);
+}
+
+TEST_F(Form1Continuity, AnUnfinishedSetIsKeptWhenTheProgramEnds) {
+  feedSet(s, 4, 2);
+  s.form.Form_Unload();
+  const std::vector<std::string> kept = linesOf(s, kDir + kIncompleteSetsFile);
+  ASSERT_EQ(kept.size(), 3U);
+  EXPECT_EQ(kept[0], "unfinished set, 2 readings, run ended, kept 06:19:16 12-08-2026");
+  EXPECT_EQ(s.files.contents(kDir + kJournalFile), "");
+}
+
+TEST_F(Form1Continuity, TheSetInProgressTakesItsJournalToTheNextDirectory) {
+  feedSet(s, 2, 4);
+  s.window.dir = "D:\\data\\qN08";
+  s.openPort();
+  EXPECT_EQ(s.files.contents(kDir + kJournalFile), "");
+  EXPECT_EQ(decodeJournal(s.files.contents("D:\\data\\qN08\\" + std::string(kJournalFile)))
+                .entries.size(),
+            4U);
+  EXPECT_FALSE(s.files.exists(kDir + kIncompleteSetsFile));
+  EXPECT_EQ(s.form.state().lineCount, 4);
+  EXPECT_TRUE(s.host.held.contains("D:\\data\\qN08\\.meterstation.lock"));
+  EXPECT_FALSE(s.host.held.contains(kDir + ".meterstation.lock"));
+}
+
+TEST(Form1Lock, ADirectoryAnotherStationHoldsIsRefusedAndNothingChanges) {
+  StationHarness s;
+  s.host.othersHold[kDir + ".meterstation.lock"] = 3131;
+  s.openPort();
+  EXPECT_TRUE(s.window.list2Has("working directory in use by another station: process 3131"));
+  EXPECT_FALSE(s.serial.open);
+  EXPECT_TRUE(s.serial.opened.empty());
+  EXPECT_EQ(s.form.state().workDir, "");
+  EXPECT_FALSE(s.settings.stored);
+  // Another directory is free.
+  s.window.dir = "D:\\data\\qN08";
+  s.openPort();
+  EXPECT_TRUE(s.serial.open);
+}
+
+TEST_F(Form1Continuity, WaitingLinesAreOnDiskTheMomentTheyWaitAndGoneOnceWritten) {
+  s.files.faults[kDir + "qn.db1"] = FakeFiles::Fault::CannotWrite;
+  feedSet(s, 11);
+  const std::string queue = s.form.waitingLinesFile();
+  const DecodedWaitingLines kept = decodeWaitingLines(s.files.contents(queue));
+  ASSERT_EQ(kept.lines.size(), 1U);
+  EXPECT_EQ(kept.lines.at(kDir + "qn.db1").size(), 1U);
+  s.files.faults.clear();
+  ASSERT_TRUE(s.retryPeriod());
+  EXPECT_EQ(linesOf(s, kDir + "qn.db1").size(), 1U);
+  EXPECT_FALSE(s.files.exists(queue));
+}
+
+TEST_F(Form1Continuity, ALiveStationsWaitingLinesAreNotTaken) {
+  s.files.faults[kDir + "qn.db1"] = FakeFiles::Fault::CannotWrite;
+  feedSet(s, 12);
+  StationHarness other{false};
+  other.files.files = s.files.files;
+  other.host.pid = 6000;
+  other.host.othersHold["R:\\meterstation\\waiting-4242.lock"] = 4242;
+  other.form.Form_Load();
+  EXPECT_EQ(other.form.pendingAppends().totalWaiting(), 0U);
+  EXPECT_TRUE(other.files.exists("R:\\meterstation\\waiting-4242.lines"));
+}
+
+TEST_F(Form1Continuity, StaleTemporariesOfProcessesThatAreGoneAreRemoved) {
+  s.files.files[kDir + ".ct.tsr.tmp-999-3"] = "half";
+  s.files.files[kDir + ".ct.tsr.tmp-777-0"] = "being written";
+  s.files.files[kDir + ".notes.tmp-x"] = "not ours";
+  s.host.running.insert(777);
+  s.openPort(2);
+  EXPECT_FALSE(s.files.exists(kDir + ".ct.tsr.tmp-999-3"));
+  EXPECT_TRUE(s.files.exists(kDir + ".ct.tsr.tmp-777-0"));
+  EXPECT_TRUE(s.files.exists(kDir + ".notes.tmp-x"));
+}
+
+// Only the bytes after the last LF can be a torn append.
+TEST(Form1TornTail, LinesBeforeTheLastLineFeedAreNeverMoved) {
+  const std::string lfOnly = std::string(676, 'A') + "\n" + std::string(676, 'B') + "\n";
+  StationHarness s;
+  s.files.files[kDir + "qn.db1"] = lfOnly;
+  s.files.files[kDir + "usage.tsr"] = "old line\r";
+  s.files.files[kDir + "rejects.txt"] = "whole\r\ntorn re";
+  s.openPort();
+  s.synchronise();
+  s.burst("junk\r\n");
+  feedSet(s, 13);
+  const std::string db = s.files.contents(kDir + "qn.db1");
+  EXPECT_EQ(db.substr(0, lfOnly.size()), lfOnly);
+  EXPECT_EQ(db.size(), lfOnly.size() + 678);
+  EXPECT_FALSE(s.files.exists(kDir + "qn.db1.partial"));
+  EXPECT_TRUE(s.files.contents(kDir + "usage.tsr").starts_with("old line\r\n"));
+  EXPECT_TRUE(s.window.list2Has("last line of usage.tsr completed with its line end"));
+  EXPECT_EQ(s.files.contents(kDir + "rejects.txt.partial"), "torn re\r\n");
+  EXPECT_EQ(s.files.contents(kDir + "rejects.txt"), "whole\r\njunk<CR><LF>\r\n");
+}
+
+}  // namespace
+}  // namespace meterstation::testing
