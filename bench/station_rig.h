@@ -40,6 +40,9 @@ class TimedFiles : public Files {
   bool exists(const std::string& path) override;
   Result writeAt(const std::string& path, std::uint64_t offset, const std::string& bytes) override;
   Result truncate(const std::string& path, std::uint64_t size) override;
+  std::optional<std::uint64_t> size(const std::string& path) override {
+    return timed([&] { return inner_.size(path); });
+  }
   Result remove(const std::string& path) override {
     return timed([&] { return inner_.remove(path); });
   }

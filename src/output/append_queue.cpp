@@ -4,34 +4,21 @@
 
 namespace meterstation {
 
-AppendQueue::Outcome AppendQueue::append(Files& files, const std::string& path, std::string line) {
-  waiting_[path].push_back(std::move(line));
-  return retry(files, path);
-}
-
 std::size_t AppendQueue::hold(const std::string& path, std::string line) {
   std::deque<std::string>& lines = waiting_[path];
   lines.push_back(std::move(line));
   return lines.size();
 }
 
-AppendQueue::Outcome AppendQueue::retry(Files& files, const std::string& path) {
-  Outcome outcome;
-  auto it = waiting_.find(path);
-  if (it == waiting_.end()) return outcome;
-  std::deque<std::string>& lines = it->second;
-  while (!lines.empty()) {
-    const Result result = files.append(path, lines.front());
-    if (!result) {
-      outcome.error = result.error;
-      break;
-    }
-    lines.pop_front();
-    ++outcome.written;
-  }
-  outcome.waiting = lines.size();
-  if (lines.empty()) waiting_.erase(it);
-  return outcome;
+const std::string& AppendQueue::front(const std::string& path) const {
+  return waiting_.at(path).front();
+}
+
+void AppendQueue::pop(const std::string& path) {
+  const auto it = waiting_.find(path);
+  if (it == waiting_.end()) return;
+  it->second.pop_front();
+  if (it->second.empty()) waiting_.erase(it);
 }
 
 void AppendQueue::adopt(const WaitingLines& lines) {
@@ -40,6 +27,12 @@ void AppendQueue::adopt(const WaitingLines& lines) {
     queue.insert(queue.end(), adopted.begin(), adopted.end());
   }
 }
+
+void AppendQueue::markDelivery(const std::string& path, std::uint64_t sizeBefore) {
+  deliveries_[path] = sizeBefore;
+}
+
+void AppendQueue::clearDelivery(const std::string& path) { deliveries_.erase(path); }
 
 std::size_t AppendQueue::waiting(const std::string& path) const {
   const auto it = waiting_.find(path);

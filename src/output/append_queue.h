@@ -1,11 +1,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <string>
 
 #include "output/waiting_lines.h"
-#include "platform/files.h"
 
 namespace meterstation {
 
@@ -15,21 +15,17 @@ namespace meterstation {
 // lines go first, so the file keeps its order.
 class AppendQueue {
  public:
-  struct Outcome {
-    std::size_t written = 0;  // lines written by this call, the new one included
-    std::size_t waiting = 0;  // lines still waiting afterwards
-    std::string error;        // the reason of the failed append, if any
-  };
-
-  // Queues the line behind those already waiting for the file, then appends
-  // the waiting lines in order until one fails.
-  Outcome append(Files& files, const std::string& path, std::string line);
-  // Queues the line without trying to write it; returns how many wait.
+  // Queues the line behind those already waiting; returns how many wait.
   std::size_t hold(const std::string& path, std::string line);
-  // Appends what waits for the file without adding a line.
-  Outcome retry(Files& files, const std::string& path);
+  const std::string& front(const std::string& path) const;
+  void pop(const std::string& path);
   // Lines of an earlier run go behind those already waiting.
   void adopt(const WaitingLines& lines);
+
+  // While the first waiting line is appended: the file's size before.
+  void markDelivery(const std::string& path, std::uint64_t sizeBefore);
+  void clearDelivery(const std::string& path);
+  const Deliveries& deliveries() const { return deliveries_; }
 
   std::size_t waiting(const std::string& path) const;
   std::size_t totalWaiting() const;
@@ -38,6 +34,7 @@ class AppendQueue {
 
  private:
   WaitingLines waiting_;
+  Deliveries deliveries_;
 };
 
 }  // namespace meterstation

@@ -21,10 +21,25 @@ std::optional<std::size_t> countUpTo(const std::string& bytes, std::size_t& at, 
   return value;
 }
 
+bool readDelivery(const std::string& bytes, std::size_t& at, Deliveries& deliveries) {
+  std::size_t next = at + 2;
+  const auto pathLength = countUpTo(bytes, next, ' ');
+  const auto size = pathLength ? countUpTo(bytes, next, '\n') : std::nullopt;
+  if (!size || *pathLength >= bytes.size() - next || bytes[next + *pathLength] != '\n') {
+    return false;
+  }
+  deliveries[bytes.substr(next, *pathLength)] = *size;
+  at = next + *pathLength + 1;
+  return true;
+}
+
 }  // namespace
 
-std::string encodeWaitingLines(const WaitingLines& lines) {
+std::string encodeWaitingLines(const WaitingLines& lines, const Deliveries& deliveries) {
   std::string bytes = kHeading;
+  for (const auto& [path, size] : deliveries) {
+    bytes += "D " + std::to_string(path.size()) + " " + std::to_string(size) + "\n" + path + "\n";
+  }
   for (const auto& [path, waiting] : lines) {
     for (const std::string& line : waiting) {
       bytes += std::to_string(path.size()) + " " + std::to_string(line.size()) + "\n";
@@ -45,6 +60,13 @@ DecodedWaitingLines decodeWaitingLines(const std::string& bytes) {
   }
   std::size_t at = heading.size();
   while (at < bytes.size()) {
+    if (bytes.compare(at, 2, "D ") == 0) {
+      if (!readDelivery(bytes, at, decoded.deliveries)) {
+        decoded.damaged = true;
+        return decoded;
+      }
+      continue;
+    }
     const auto pathLength = countUpTo(bytes, at, ' ');
     const auto lineLength = pathLength ? countUpTo(bytes, at, '\n') : std::nullopt;
     if (!lineLength || *pathLength > bytes.size() - at ||

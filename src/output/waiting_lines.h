@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <map>
 #include <string>
@@ -10,13 +11,19 @@ namespace meterstation {
 // first.
 using WaitingLines = std::map<std::string, std::deque<std::string>>;
 
+// For a file whose first waiting line is being appended: the file's size
+// before that append. After a crash it tells whether the line got there.
+using Deliveries = std::map<std::string, std::uint64_t>;
+
 // The queue file's bytes: a heading line, then each line as
 // "<path length> <line length>\n", the path, the line and "\n", so that
-// any byte, CR LF and NUL included, comes back as it went in.
-std::string encodeWaitingLines(const WaitingLines& lines);
+// any byte, CR LF and NUL included, comes back as it went in; a delivery
+// as "D <path length> <size>\n", the path and "\n".
+std::string encodeWaitingLines(const WaitingLines& lines, const Deliveries& deliveries = {});
 
 struct DecodedWaitingLines {
   WaitingLines lines;
+  Deliveries deliveries;
   // The bytes were not all records: what could be read is in `lines`.
   bool damaged = false;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,8 @@ class Files {
   virtual Result append(const std::string& path, const std::string& bytes) = 0;
   virtual ReadResult read(const std::string& path) = 0;
   virtual bool exists(const std::string& path) = 0;
+  // The file's size in bytes; nothing when it is not there or cannot be read.
+  virtual std::optional<std::uint64_t> size(const std::string& path) = 0;
   // Byte access to an existing file: writes the bytes from the given offset,
   // leaving the rest of the file as it stands.
   virtual Result writeAt(const std::string& path, std::uint64_t offset,

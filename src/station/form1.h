@@ -7,6 +7,7 @@
 
 #include "output/append_queue.h"
 #include "output/set_journal.h"
+#include "output/waiting_lines.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/host.h"
@@ -100,6 +101,11 @@ class Form1 : public StationEvents {
   bool replaceFile(const std::string& name, const std::string& bytes);
   bool appendLine(const std::string& name, const std::string& line);
   bool appendToFile(const std::string& path, const std::string& line);
+  struct Delivery {
+    std::size_t written = 0;
+    std::size_t waiting = 0;
+  };
+  Delivery deliver(const std::string& path);
   void reportFileProblem(const std::string& name);
   bool repairTail(const std::string& path);
   void flushWaitingLines();
@@ -107,6 +113,7 @@ class Form1 : public StationEvents {
   void armRetry();
   void adoptWaitingLines();
   void adoptQueueFile(const std::string& path);
+  WaitingLines withoutDelivered(const DecodedWaitingLines& decoded);
   void reportLinesLeftWaiting();
   void endStation(bool interrupted);
   bool createSupportFile(const std::string& name, const std::string& bytes);

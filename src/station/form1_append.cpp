@@ -48,18 +48,37 @@ bool Form1::appendToFile(const std::string& path, const std::string& line) {
     return false;
   }
   const std::size_t before = pending_.waiting(path);
-  const AppendQueue::Outcome outcome = pending_.append(files_, path, line);
-  if (before > 0 || outcome.waiting > 0) saveWaitingLines();
-  if (outcome.waiting > 0) {
+  if (before == 0 && files_.append(path, line)) return true;
+  pending_.hold(path, line);
+  const Delivery delivered = before == 0 ? Delivery{0, 1} : deliver(path);
+  if (delivered.waiting > 0) {
+    if (before == 0) saveWaitingLines();
     reportFileProblem(name);
-    window_.addItem(ListId::List2, waitingMessage(outcome.waiting, path));
+    window_.addItem(ListId::List2, waitingMessage(delivered.waiting, path));
     armRetry();
     return false;
   }
-  if (before > 0) {
-    window_.addItem(ListId::List2, std::to_string(before) + " waiting lines written to " + name);
-  }
+  window_.addItem(ListId::List2, std::to_string(before) + " waiting lines written to " + name);
   return true;
+}
+
+// The waiting lines of one file, oldest first, until one fails. Before
+// each append the queue on disk notes the file's size, so that after a
+// crash a line that got there is not written a second time.
+Form1::Delivery Form1::deliver(const std::string& path) {
+  Delivery outcome;
+  while (pending_.waiting(path) > 0) {
+    pending_.markDelivery(path, files_.size(path).value_or(0));
+    saveWaitingLines();
+    const Result appended = files_.append(path, pending_.front(path));
+    pending_.clearDelivery(path);
+    if (!appended) break;
+    pending_.pop(path);
+    ++outcome.written;
+  }
+  outcome.waiting = pending_.waiting(path);
+  saveWaitingLines();
+  return outcome;
 }
 
 // True once the file's tail is safe to append to: only the bytes after its
@@ -103,22 +122,20 @@ bool Form1::repairTail(const std::string& path) {
 void Form1::flushWaitingLines() {
   std::vector<std::string> paths;
   for (const auto& [path, lines] : pending_.lines()) paths.push_back(path);
-  const std::size_t before = pending_.totalWaiting();
   for (const std::string& path : paths) {
     if (!repairTail(path)) {
       window_.addItem(ListId::List2, waitingMessage(pending_.waiting(path), path));
       continue;
     }
     const std::size_t waiting = pending_.waiting(path);
-    const AppendQueue::Outcome outcome = pending_.retry(files_, path);
+    const Delivery outcome = deliver(path);
     if (outcome.waiting > 0) {
       window_.addItem(ListId::List2, waitingMessage(outcome.waiting, path));
-    } else if (outcome.written > 0) {
-      window_.addItem(ListId::List2, std::to_string(waiting) + " waiting lines written to " +
-                                         nameOf(path));
+    } else {
+      window_.addItem(ListId::List2,
+                      std::to_string(waiting) + " waiting lines written to " + nameOf(path));
     }
   }
-  if (pending_.totalWaiting() != before) saveWaitingLines();
   armRetry();
 }
 
@@ -126,9 +143,10 @@ void Form1::flushWaitingLines() {
 // none of them; with none left the file goes.
 void Form1::saveWaitingLines() {
   if (queueFile_.empty()) return;
-  const Result saved = pending_.totalWaiting() == 0
-                           ? files_.remove(queueFile_)
-                           : files_.replace(queueFile_, encodeWaitingLines(pending_.lines()));
+  const Result saved =
+      pending_.totalWaiting() == 0
+          ? files_.remove(queueFile_)
+          : files_.replace(queueFile_, encodeWaitingLines(pending_.lines(), pending_.deliveries()));
   if (!saved && !queueSaveFailed_) {
     window_.addItem(ListId::List2, "Problem with file " + queueFile_ + ": " + saved.error);
   }

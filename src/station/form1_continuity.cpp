@@ -80,7 +80,7 @@ void Form1::adoptQueueFile(const std::string& path) {
     window_.addItem(ListId::List2, "Problem with file " + path + ": " +
                                        (read.ok ? "damaged, the readable lines taken" : read.error));
   }
-  pending_.adopt(decoded.lines);
+  pending_.adopt(withoutDelivered(decoded));
   if (queueFile_.empty() && read.ok && !decoded.damaged) {
     queueFile_ = path;  // held under its lock from now on
     return;
@@ -90,6 +90,25 @@ void Form1::adoptQueueFile(const std::string& path) {
   if (!queueSaveFailed_ && read.ok) files_.remove(path);
   host_.unlock(lockOfQueue(path));
   files_.remove(lockOfQueue(path));
+}
+
+// A line whose append was under way when the earlier run stopped is
+// dropped if it is in its file, whole, where the file ended before.
+WaitingLines Form1::withoutDelivered(const DecodedWaitingLines& decoded) {
+  WaitingLines lines = decoded.lines;
+  for (const auto& [path, sizeBefore] : decoded.deliveries) {
+    const auto it = lines.find(path);
+    if (it == lines.end() || it->second.empty()) continue;
+    const std::string& first = it->second.front();
+    const ReadResult file = files_.read(path);
+    if (!file.ok || file.bytes.size() < sizeBefore + first.size() ||
+        file.bytes.compare(sizeBefore, first.size(), first) != 0) {
+      continue;
+    }
+    it->second.pop_front();
+    if (it->second.empty()) lines.erase(it);
+  }
+  return lines;
 }
 
 void Form1::reportLinesLeftWaiting() {

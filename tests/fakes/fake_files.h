@@ -45,6 +45,10 @@ class FakeFiles : public Files {
     return {true, it->second, {}};
   }
   bool exists(const std::string& path) override { return !gone(path) && files.contains(path); }
+  std::optional<std::uint64_t> size(const std::string& path) override {
+    if (!exists(path) || faultOf(path) == Fault::CannotOpen) return std::nullopt;
+    return files.at(path).size();
+  }
   Result writeAt(const std::string& path, std::uint64_t offset, const std::string& bytes) override {
     if (!exists(path)) return Result::failure("No such file or directory");
     if (auto failure = writeFailure(path, 0, 0)) return *failure;

@@ -64,14 +64,6 @@ int linkState(int fd, struct stat& status) {
   return status.st_nlink == 0 ? 0 : 1;
 }
 
-int cutTo(int fd, off_t size) {
-  int result;
-  do {
-    result = ::ftruncate(fd, size);
-  } while (result != 0 && errno == EINTR);
-  return result;
-}
-
 }  // namespace
 
 FileSystemCalls FileSystemCalls::real() {
@@ -85,6 +77,7 @@ FileSystemCalls FileSystemCalls::real() {
   calls.fsync = [](int fd) { return ::fsync(fd); };
   calls.rename = [](const char* from, const char* to) { return ::rename(from, to); };
   calls.unlink = [](const char* path) { return ::unlink(path); };
+  calls.ftruncate = [](int fd, off_t size) { return ::ftruncate(fd, size); };
   return calls;
 }
 
@@ -96,6 +89,14 @@ int DurableFiles::openFile(const std::string& path, int flags, mode_t mode) {
     fd = calls_.open(path.c_str(), flags | O_CLOEXEC, mode);
   } while (fd < 0 && errno == EINTR);
   return fd;
+}
+
+int DurableFiles::cutTo(int fd, off_t size) {
+  int result;
+  do {
+    result = calls_.ftruncate(fd, size);
+  } while (result != 0 && errno == EINTR);
+  return result;
 }
 
 int DurableFiles::dataSync(int fd) {
@@ -157,7 +158,7 @@ Result DurableFiles::append(const std::string& path, const std::string& bytes) {
   // so that writing the line again does not double any part of it.
   const auto undo = [&](const std::string& reason) {
     cutTo(fd, before.st_size);
-    if (created) ::unlink(path.c_str());
+    if (created) calls_.unlink(path.c_str());
     return Result::failure(reason);
   };
 
@@ -185,7 +186,7 @@ Result DurableFiles::append(const std::string& path, const std::string& bytes) {
   if (created) {
     const Result synced = syncDirectory(path);
     if (!synced) {
-      ::unlink(path.c_str());
+      calls_.unlink(path.c_str());
       return synced;
     }
   }
@@ -208,7 +209,7 @@ Result DurableFiles::replace(const std::string& path, const std::string& bytes) 
 
   const auto discard = [&](const std::string& reason) {
     file.close();
-    ::unlink(temporary.c_str());
+    calls_.unlink(temporary.c_str());
     return Result::failure(reason);
   };
 
@@ -232,13 +233,13 @@ Result DurableFiles::replace(const std::string& path, const std::string& bytes) 
   // On some file systems the data reaches the server only at close.
   if (::close(file.release()) != 0 && errno != EINTR) {
     const int error = errno;
-    ::unlink(temporary.c_str());
+    calls_.unlink(temporary.c_str());
     return Result::failure(systemReason(error));
   }
 
   if (calls_.rename(temporary.c_str(), path.c_str()) != 0) {
     const int error = errno;
-    ::unlink(temporary.c_str());
+    calls_.unlink(temporary.c_str());
     return Result::failure(systemReason(error));
   }
   return syncDirectory(path);
@@ -271,6 +272,12 @@ ReadResult DurableFiles::read(const std::string& path) {
 bool DurableFiles::exists(const std::string& path) {
   struct stat status {};
   return ::stat(path.c_str(), &status) == 0;
+}
+
+std::optional<std::uint64_t> DurableFiles::size(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
+  return static_cast<std::uint64_t>(status.st_size);
 }
 
 Result DurableFiles::writeAt(const std::string& path, std::uint64_t offset,

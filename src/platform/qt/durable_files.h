@@ -19,6 +19,7 @@ struct FileSystemCalls {
   std::function<int(int fd)> fsync;
   std::function<int(const char* from, const char* to)> rename;
   std::function<int(const char* path)> unlink;
+  std::function<int(int fd, off_t size)> ftruncate;
 
   static FileSystemCalls real();
 };
@@ -33,6 +34,7 @@ class DurableFiles : public Files {
   Result append(const std::string& path, const std::string& bytes) override;
   ReadResult read(const std::string& path) override;
   bool exists(const std::string& path) override;
+  std::optional<std::uint64_t> size(const std::string& path) override;
   Result writeAt(const std::string& path, std::uint64_t offset, const std::string& bytes) override;
   Result truncate(const std::string& path, std::uint64_t size) override;
   Result remove(const std::string& path) override;
@@ -42,6 +44,7 @@ class DurableFiles : public Files {
  private:
   int openFile(const std::string& path, int flags, mode_t mode = 0);
   int dataSync(int fd);
+  int cutTo(int fd, off_t size);
   Result syncDirectory(const std::string& path);
   Result writeWhole(int fd, const std::string& bytes);
 
