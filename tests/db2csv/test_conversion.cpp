@@ -52,6 +52,25 @@ TEST(Convert, StationLineBecomesSixteenRowsUnderTheHeader) {
   EXPECT_EQ(c.rows, 16U);
 }
 
+TEST(Convert, QuoteInsideAGoodLineIsDoubledAndTheRowsSplitAcrossPiecesMatch) {
+  std::vector<Fields> readings;
+  for (int m = 1; m <= 16; ++m) readings.push_back(fieldsOf(m, 100 + m, m == 2 ? "1\"34\"" : "12345"));
+  const std::string quoted = stationLine(readings);
+  const Conversion c = convert(quoted, Options{});
+  ASSERT_TRUE(c.reports.empty());
+  const std::vector<std::string> rows = rowsOf(c.csv);
+  ASSERT_EQ(rows.size(), 17U);
+  EXPECT_TRUE(rows[2].ends_with(",\"1\"\"34\"\"\""));
+  // The same CSV whatever pieces the file arrives in.
+  const std::string file = fullSetLine() + quoted + fullSetLine();
+  std::string pieced;
+  Converter converter(Options{}, [&](std::string_view csv) { pieced += csv; }, [](const std::string&) {});
+  for (std::size_t at = 0; at < file.size(); at += 97) converter.feed(std::string_view(file).substr(at, 97));
+  converter.finish();
+  EXPECT_EQ(pieced, convert(file, Options{}).csv);
+  EXPECT_EQ(converter.rows(), 48U);
+}
+
 TEST(Convert, DatesFilterWholeDaysInclusively) {
   const std::string file = fullSetLine("qN07", "12-06-2026", "23:59:59") +
                            fullSetLine("qN07", "12-07-2026", "00:00:00") +

@@ -74,6 +74,48 @@ TEST(ReduceToColumns, WideGapBreaksTheLineAndOutOfOrderTimesStillLandRight) {
   EXPECT_EQ(b.meters[0][1].high, 9);
 }
 
+TEST(ReduceToColumns, WholeBlocksGiveWhatLookingAtEverySetGives) {
+  // Rising times with gaps, repeats and missing values, the way a station
+  // that was stopped now and then writes them.
+  TrendData data;
+  std::uint32_t seed = 12345;
+  const auto next = [&seed] { return seed = seed * 1664525U + 1013904223U; };
+  std::int64_t t = 1000;
+  for (int i = 0; i < 5000; ++i) {
+    t += next() % 7 == 0 ? 0 : 55 + static_cast<std::int64_t>(next() % 3);
+    if (next() % 500 == 0) t += 20000;
+    float sixteen[kMeters];
+    for (int m = 0; m < kMeters; ++m) {
+      sixteen[m] = next() % 5 == 0 ? kNone : static_cast<float>(next() % 1000);
+    }
+    data.append(t, sixteen);
+  }
+  TrendData scanned = data;
+  scanned.rising = false;  // the same sets, looked at one by one
+  ASSERT_TRUE(data.rising);
+  for (const TimeRange range : {TimeRange{1000, t}, TimeRange{50000, 51000}, TimeRange{0, t + 5000},
+                                TimeRange{1055, 1055 + 16 * 55}}) {
+    for (int columns : {1, 7, 300, 1600}) {
+      const Reduction fast = reduceToColumns(data, range, columns, 600);
+      const Reduction slow = reduceToColumns(scanned, range, columns, 600);
+      ASSERT_EQ(fast.points, slow.points);
+      for (std::size_t m = 0; m < kMeters; ++m) {
+        for (std::size_t c = 0; c < static_cast<std::size_t>(columns); ++c) {
+          const ColumnSpan& f = fast.meters[m][c];
+          const ColumnSpan& s = slow.meters[m][c];
+          ASSERT_EQ(f.points, s.points) << "range " << range.from << " columns " << columns;
+          if (f.points == 0) continue;
+          ASSERT_EQ(f.low, s.low);
+          ASSERT_EQ(f.high, s.high);
+          ASSERT_EQ(f.first, s.first);
+          ASSERT_EQ(f.last, s.last);
+          ASSERT_EQ(f.joined, s.joined) << "meter " << m + 1 << " column " << c;
+        }
+      }
+    }
+  }
+}
+
 TEST(ReduceToColumns, NoColumnsOrNoDataGiveEmptyColumns) {
   EXPECT_EQ(reduceToColumns(TrendData{}, {0, 10}, 5, 1).meters[0].size(), 5U);
   EXPECT_EQ(reduceToColumns(meterOne({{1, 1}}), {0, 10}, 0, 1).points, 0);

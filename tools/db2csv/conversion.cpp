@@ -1,5 +1,7 @@
 #include "db2csv/conversion.h"
 
+#include <cstring>
+
 #include "db2csv/csv_text.h"
 #include "dbline/db_line.h"
 
@@ -50,13 +52,18 @@ void appendCell(std::string& out, std::string_view text) {
   out += '"';
 }
 
-void appendGoodRows(std::string& out, const GoodLine& line) {
-  const std::string_view s = line.stamp;
+std::string isoTimeText(std::string_view s) {
   std::string when;
   when.reserve(19);
   when.append(s.substr(0, 4)).append("-").append(s.substr(4, 2)).append("-");
   when.append(s.substr(6, 2)).append("T").append(s.substr(8, 2)).append(":");
   when.append(s.substr(10, 2)).append(":").append(s.substr(12, 2));
+  return when;
+}
+
+// Any line, quotes doubled where a cell has one.
+void appendRowsQuoting(std::string& out, const GoodLine& line) {
+  const std::string when = isoTimeText(line.stamp);
   for (const auto& fields : line.fields) {
     appendCell(out, line.marker);
     out += ',';
@@ -68,6 +75,41 @@ void appendGoodRows(std::string& out, const GoodLine& line) {
       appendCell(out, field);
     }
     out += "\r\n";
+  }
+}
+
+char* put(char* at, std::string_view text) {
+  at[0] = '"';
+  std::memcpy(at + 1, text.data(), text.size());
+  at[text.size() + 1] = '"';
+  return at + text.size() + 2;
+}
+
+// A line without a quote in it, as the station writes them all: its rows
+// are measured first and written in one go, nine million rows a year.
+void appendRowsPlain(std::string& out, const GoodLine& line) {
+  const std::string when = isoTimeText(line.stamp);
+  // Eleven quoted cells, ten commas and CR LF a row, besides the texts.
+  std::size_t size = 0;
+  for (const auto& fields : line.fields) {
+    size += line.marker.size() + when.size() + fields[0].size() + 11 * 2 + 10 + 2;
+    for (std::string_view field : fields) size += field.size();
+  }
+  const std::size_t start = out.size();
+  out.resize(start + size);
+  char* at = out.data() + start;
+  for (const auto& fields : line.fields) {
+    at = put(at, line.marker);
+    *at++ = ',';
+    at = put(at, when);
+    *at++ = ',';
+    at = put(at, fields[0]);
+    for (std::string_view field : fields) {
+      *at++ = ',';
+      at = put(at, field);
+    }
+    *at++ = '\r';
+    *at++ = '\n';
   }
 }
 
@@ -101,7 +143,11 @@ void Converter::take(const LineView& line) {
   if (!dbline::readGoodLine(line.text, line.torn, good)) {
     takeOdd(line);
   } else if (keyInRange(good.stamp.substr(0, 8), options_)) {
-    appendGoodRows(buffer_, good);
+    if (line.text.find('"') == std::string_view::npos) {
+      appendRowsPlain(buffer_, good);
+    } else {
+      appendRowsQuoting(buffer_, good);
+    }
     rows_ += dbline::kMetersPerLine;
     // Many lines fit one piece; the check per line keeps pieces near 1 MiB.
     flushIfFull();

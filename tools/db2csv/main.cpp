@@ -1,5 +1,3 @@
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -16,24 +14,33 @@ using namespace meterstation::db2csv;
 
 namespace {
 
-// One allocation of the file's size, so a year of lines is not copied again
-// and again while the buffer grows.
-Result readWhole(const std::string& path, std::string& bytes) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return Result::failure(std::strerror(errno));
-  struct stat status {};
-  if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode)) {
-    bytes.reserve(static_cast<std::size_t>(status.st_size));
+// The database read a piece at a time: a year is 386 MB, and holding it
+// whole only costs the kernel time to hand out the memory.
+class Input {
+ public:
+  explicit Input(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {
+    if (file_ == nullptr) result_ = Result::failure(std::strerror(errno));
   }
-  char buffer[1 << 16];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
-  const bool failed = std::ferror(file) != 0;
-  const int error = errno;
-  std::fclose(file);
-  if (failed) return Result::failure(std::strerror(error));
-  return Result::success();
-}
+  Input(const Input&) = delete;
+  Input& operator=(const Input&) = delete;
+  ~Input() {
+    if (file_ != nullptr) std::fclose(file_);
+  }
+
+  // The next piece; empty at the end or on a failure, which result() says.
+  std::string_view next() {
+    if (!result_) return {};
+    const std::size_t got = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+    if (got == 0 && std::ferror(file_) != 0) result_ = Result::failure(std::strerror(errno));
+    return {buffer_.data(), got};
+  }
+  const Result& result() const { return result_; }
+
+ private:
+  std::FILE* file_;
+  Result result_;
+  std::vector<char> buffer_ = std::vector<char>(4 << 20);
+};
 
 // Where the CSV goes. The first failure is kept and nothing more is
 // written, but the conversion goes on so every odd line is still reported.
@@ -89,10 +96,13 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  std::string bytes;
-  if (const Result read = readWhole(options.inputPath, bytes); !read) {
+  Input input(options.inputPath);
+  // The first piece before the output is made: a file that cannot be read
+  // at all (missing, a directory) leaves no empty CSV behind.
+  std::string_view piece = input.next();
+  if (!input.result()) {
     std::fprintf(stderr, "db2csv: cannot read %s: %s\n", options.inputPath.c_str(),
-                 read.error.c_str());
+                 input.result().error.c_str());
     return 2;
   }
   Output output(options.outputPath);
@@ -103,7 +113,12 @@ int main(int argc, char** argv) {
         const std::string line = "db2csv: " + options.inputPath + ": " + report + "\n";
         std::fwrite(line.data(), 1, line.size(), stderr);
       });
-  converter.feed(bytes);
+  for (; !piece.empty(); piece = input.next()) converter.feed(piece);
+  if (!input.result()) {
+    std::fprintf(stderr, "db2csv: cannot read %s: %s\n", options.inputPath.c_str(),
+                 input.result().error.c_str());
+    return 2;
+  }
   converter.finish();
   if (const Result written = output.close(); !written) {
     const std::string where = options.outputPath.empty() ? "standard output" : options.outputPath;

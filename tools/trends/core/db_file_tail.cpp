@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -12,6 +13,11 @@ namespace meterstation::trends {
 namespace {
 
 constexpr std::size_t kPiece = 4 << 20;
+// 676 characters and CR LF: the size of a file gives its number of sets.
+constexpr std::size_t kStationLineBytes = 678;
+constexpr std::size_t kRoomToGrow = 65536;
+// Seven years of a busy processor; a larger file grows the data as it goes.
+constexpr std::size_t kMostReserved = 4 << 20;
 
 TailOutcome failed(int error) {
   TailOutcome outcome;
@@ -47,6 +53,12 @@ TailOutcome DbFileTail::readMore(TrendReader& reader) {
   device_ = status.st_dev;
   inode_ = status.st_ino;
   TailOutcome outcome;
+  if (offset_ == 0) {
+    // With room for months of new sets, so following the file does not
+    // stall on copying all of it to a larger place.
+    const std::size_t sets = size / kStationLineBytes;
+    reader.data().reserve(std::min(sets + std::max(sets / 4, kRoomToGrow), kMostReserved));
+  }
   if (size != offset_) outcome = readFrom(fd, reader);
   ::close(fd);
   return outcome;

@@ -7,8 +7,24 @@ namespace meterstation::trends {
 
 void TrendData::append(std::int64_t time, const float* sixteen) {
   if (!times.empty() && time < times.back()) rising = false;
+  if (times.size() % kBlockSets == 0) blocks.resize(blocks.size() + kMeters);
   times.push_back(time);
   values.insert(values.end(), sixteen, sixteen + kMeters);
+  BlockSpan* spans = &blocks[blocks.size() - kMeters];
+  for (int m = 0; m < kMeters; ++m) {
+    const float v = sixteen[m];
+    if (std::isnan(v)) continue;
+    BlockSpan& span = spans[m];
+    span.low = span.points == 0 ? v : std::min(span.low, v);
+    span.high = span.points == 0 ? v : std::max(span.high, v);
+    ++span.points;
+  }
+}
+
+void TrendData::reserve(std::size_t sets) {
+  times.reserve(sets);
+  values.reserve(sets * kMeters);
+  blocks.reserve((sets / kBlockSets + 1) * kMeters);
 }
 
 std::pair<std::size_t, std::size_t> TrendData::indexRange(std::int64_t from,

@@ -82,7 +82,7 @@ void TrendReader::take(const dbline::LineView& line) {
     const auto& slot = good.fields[static_cast<std::size_t>(m - 1)];
     // A slot whose meter did not come holds another meter's reading, which
     // that meter's own slot already has: this meter has no value this set.
-    if (slot[0] != meterName(m)) {
+    if (slot[0].size() != 2 || slot[0][0] != '0' + m / 10 || slot[0][1] != '0' + m % 10) {
       values[m - 1] = std::numeric_limits<float>::quiet_NaN();
       continue;
     }

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace meterstation::bench {
+
+// The rows scripts/bench gathers, and the command line, as the station's
+// benchmarks have them; kept apart from the station's rig, which the
+// trends benchmarks do not need.
+void printRow(const std::string& figure, const std::string& value, const std::string& goal,
+              bool met);
+long optionValue(int argc, char** argv, const std::string& name, long fallback);
+bool hasFlag(int argc, char** argv, const std::string& name);
+// The q-quantile, 0 to 1, of the values (sorted in place).
+double quantile(std::vector<double>& values, double q);
+
+long long monotonicNanos();
+
+// VmHWM: the most the process ever had resident.
+double peakResidentBytes();
+
+// The year's database in the directory of --data DIR (default the working
+// directory), made first when it is not there; empty when it cannot be.
+std::string yearDatabasePath(int argc, char** argv);
+
+// Runs a program and returns its standard output.
+std::string runAndRead(const std::vector<std::string>& args);
+
+struct ChildRun {
+  int status = -1;
+  double wallSeconds = 0;
+  double userSeconds = 0;
+  double systemSeconds = 0;
+  double peakMb = 0;
+};
+// Runs a program with standard output to outPath (empty: /dev/null).
+ChildRun runTimed(const std::vector<std::string>& args, const std::string& outPath = {});
+
+}  // namespace meterstation::bench
