@@ -9,6 +9,10 @@ MS_PACKAGES=(
   xvfb xauth
   clang libclang-rt-14-dev
   desktop-file-utils
+  qt6-svg-dev
+  # Only for bench/trends_plotting, which weighs the trends program's plain
+  # painter against these two; Qt Charts needs the OpenGL files named apart.
+  qt6-charts-dev libqt6opengl6-dev libqcustomplot-dev
 )
 
 ms_ensure_packages() {
