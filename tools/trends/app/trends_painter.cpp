@@ -22,7 +22,14 @@ struct PanelPaint {
   int x(int column) const { return panel.plot.left + column; }
 };
 
-QString valueLabel(double v) { return QString::number(v, 'g', 6); }
+// As many decimals as the scale's span makes worth reading, so "1032" fits
+// beside the plot where "1032.15" would be cut.
+QString valueLabel(double v, const ValueScale& scale) {
+  const double span = scale.high - scale.low;
+  if (span >= 100) return QString::number(v, 'f', 0);
+  if (span >= 1) return QString::number(v, 'f', 1);
+  return QString::number(v, 'g', 4);
+}
 
 void paintFrame(const PanelPaint& pp, const std::vector<TimeTick>& ticks) {
   const Box& b = pp.panel.plot;
@@ -38,8 +45,8 @@ void paintFrame(const PanelPaint& pp, const std::vector<TimeTick>& ticks) {
   pp.p.drawText(QRect(b.left, cell.top, b.width, b.top - cell.top - 1), Qt::AlignLeft | Qt::AlignBottom,
                 QString("meter %1").arg(pp.panel.meter, 2, 10, QChar('0')));
   const QRect labels(cell.left, b.top - 6, b.left - cell.left - 4, b.height + 12);
-  pp.p.drawText(labels, Qt::AlignRight | Qt::AlignTop, valueLabel(pp.scale.high));
-  pp.p.drawText(labels, Qt::AlignRight | Qt::AlignBottom, valueLabel(pp.scale.low));
+  pp.p.drawText(labels, Qt::AlignRight | Qt::AlignTop, valueLabel(pp.scale.high, pp.scale));
+  pp.p.drawText(labels, Qt::AlignRight | Qt::AlignBottom, valueLabel(pp.scale.low, pp.scale));
 }
 
 void paintLimits(const PanelPaint& pp) {
