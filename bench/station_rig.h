@@ -132,6 +132,8 @@ class RecordingPort : public SerialPort {
   std::string settings() const override { return inner_.settings(); }
   bool portOpen() const override { return inner_.portOpen(); }
   Result setPortOpen(bool open) override { return inner_.setPortOpen(open); }
+  void retryOpenUntilBack() override { inner_.retryOpenUntilBack(); }
+  int reopenPeriodMs() const override { return inner_.reopenPeriodMs(); }
   std::string input() override;
   Result output(const std::string& bytes) override { return inner_.output(bytes); }
   CommEvent commEvent() const override { return inner_.commEvent(); }
