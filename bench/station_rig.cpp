@@ -52,6 +52,18 @@ Result TimedFiles::writeAt(const std::string& path, std::uint64_t offset,
 Result TimedFiles::truncate(const std::string& path, std::uint64_t size) {
   return timed([&] { return inner_.truncate(path, size); });
 }
+std::optional<std::uint64_t> TimedFiles::size(const std::string& path) {
+  return timed([&] { return inner_.size(path); });
+}
+Result TimedFiles::remove(const std::string& path) {
+  return timed([&] { return inner_.remove(path); });
+}
+std::vector<std::string> TimedFiles::list(const std::string& dir) {
+  return timed([&] { return inner_.list(dir); });
+}
+bool TimedFiles::isDirectory(const std::string& path) {
+  return timed([&] { return inner_.isDirectory(path); });
+}
 
 void TimedEvents::Timer1_Timer() {
   const auto start = SteadyClock::now();

@@ -40,18 +40,10 @@ class TimedFiles : public Files {
   bool exists(const std::string& path) override;
   Result writeAt(const std::string& path, std::uint64_t offset, const std::string& bytes) override;
   Result truncate(const std::string& path, std::uint64_t size) override;
-  std::optional<std::uint64_t> size(const std::string& path) override {
-    return timed([&] { return inner_.size(path); });
-  }
-  Result remove(const std::string& path) override {
-    return timed([&] { return inner_.remove(path); });
-  }
-  std::vector<std::string> list(const std::string& dir) override {
-    return timed([&] { return inner_.list(dir); });
-  }
-  bool isDirectory(const std::string& path) override {
-    return timed([&] { return inner_.isDirectory(path); });
-  }
+  std::optional<std::uint64_t> size(const std::string& path) override;
+  Result remove(const std::string& path) override;
+  std::vector<std::string> list(const std::string& dir) override;
+  bool isDirectory(const std::string& path) override;
 
   // Milliseconds spent in the files since the start.
   double totalMs = 0;
