@@ -125,7 +125,7 @@ TEST(FaultMatrix, EveryFailedOperationLeavesWholeFilesAndLosesNoLine) {
         EXPECT_EQ(all, (std::vector<int>{1, 2}));
         std::string usage = s.file("usage.tsr");
         const auto& waiting = s.form.pendingAppends().lines();
-        if (const auto it = waiting.find("usage.tsr"); it != waiting.end()) {
+        if (const auto it = waiting.find(s.path("usage.tsr")); it != waiting.end()) {
           for (const std::string& line : it->second) usage += line;
         }
         EXPECT_EQ(usage, clean.usage[0] + clean.usage[1]);
