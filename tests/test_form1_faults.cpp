@@ -167,8 +167,8 @@ TEST_F(Form1Faults, LinesStillWaitingAtTheEndAreKeptForTheNextStart) {
   const std::string kept = s.form.waitingLinesFile();
   EXPECT_EQ(kept, "R:\\meterstation\\waiting-4242.lines");
   ASSERT_TRUE(s.files.exists(kept));
-  const std::string message =
-      "2 lines wait for qn.db1; kept in " + kept + " and written by the station when it next starts";
+  const std::string message = "2 lines wait for qn.db1; kept in " + kept +
+                              " and written by the station when it next starts";
   EXPECT_TRUE(s.window.list2Has(message));
   EXPECT_NE(std::find(s.host.errors.begin(), s.host.errors.end(), "meterstation: " + message),
             s.host.errors.end());

@@ -47,8 +47,8 @@ std::size_t AppendQueue::totalWaiting() const {
 
 bool AppendQueue::holds(const std::string& path, const std::string& line) const {
   const auto it = waiting_.find(path);
-  return it != waiting_.end() && std::find(it->second.begin(), it->second.end(), line) !=
-                                     it->second.end();
+  return it != waiting_.end() &&
+         std::find(it->second.begin(), it->second.end(), line) != it->second.end();
 }
 
 }  // namespace meterstation

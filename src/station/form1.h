@@ -38,8 +38,8 @@ class Form1 : public StationEvents {
  public:
   static constexpr int kRetryMs = 30000;  // waiting lines are tried again this often
 
-  Form1(WindowControls& window, SerialPort& serial, Timer& timer, Timer& retryTimer,
-        Clock& clock, Files& files, Host& host, SettingsStore& settings);
+  Form1(WindowControls& window, SerialPort& serial, Timer& timer, Timer& retryTimer, Clock& clock,
+        Files& files, Host& host, SettingsStore& settings);
 
   // Handlers.
   void Form_Load() override;
@@ -149,12 +149,12 @@ class Form1 : public StationEvents {
   // Appended files whose tail was looked at in this run.
   std::set<std::string> checkedFiles_;
 
-  std::string queueFile_;     // the waiting lines on disk, held under its lock
+  std::string queueFile_;  // the waiting lines on disk, held under its lock
   bool queueSaveFailed_ = false;
-  int port_ = 0;              // the port chosen last; 0 before any choice
-  std::string lockedDir_;     // the working directory this station holds
+  int port_ = 0;           // the port chosen last; 0 before any choice
+  std::string lockedDir_;  // the working directory this station holds
   std::string previousLockedDir_;
-  std::string journalDir_;    // where the set in progress is journalled
+  std::string journalDir_;                // where the set in progress is journalled
   std::vector<JournalEntry> setEntries_;  // the readings of the set in progress
   bool journalFailed_ = false;
 };

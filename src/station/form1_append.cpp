@@ -15,8 +15,8 @@ std::string Form1::nameOf(const std::string& path) const {
 // lines for another directory's file say which directory.
 std::string Form1::waitingMessage(std::size_t count, const std::string& path) const {
   const std::string name = nameOf(path);
-  std::string message = count == 1 ? "1 line waits for " + name
-                                   : std::to_string(count) + " lines wait for " + name;
+  std::string message =
+      count == 1 ? "1 line waits for " + name : std::to_string(count) + " lines wait for " + name;
   const std::string dir = path.substr(0, path.size() - name.size());
   if (dir != state_.workDir) message += " in " + dir;
   return message;

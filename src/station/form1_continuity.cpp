@@ -77,8 +77,9 @@ void Form1::adoptQueueFile(const std::string& path) {
   const DecodedWaitingLines decoded =
       read.ok ? decodeWaitingLines(read.bytes) : DecodedWaitingLines{};
   if (!read.ok || decoded.damaged) {
-    window_.addItem(ListId::List2, "Problem with file " + path + ": " +
-                                       (read.ok ? "damaged, the readable lines taken" : read.error));
+    window_.addItem(ListId::List2,
+                    "Problem with file " + path + ": " +
+                        (read.ok ? "damaged, the readable lines taken" : read.error));
   }
   pending_.adopt(withoutDelivered(decoded));
   if (queueFile_.empty() && read.ok && !decoded.damaged) {
@@ -136,10 +137,10 @@ bool Form1::lockWorkDir(const std::string& dir) {
   if (dir == lockedDir_) return true;
   const LockOutcome taken = host_.lock(dir + kLockFile);
   if (!taken.ok) {
-    const std::string message = taken.holder > 0
-                                    ? "working directory in use by another station: process " +
-                                          std::to_string(taken.holder)
-                                    : "working directory cannot be locked: " + taken.error;
+    const std::string message =
+        taken.holder > 0
+            ? "working directory in use by another station: process " + std::to_string(taken.holder)
+            : "working directory cannot be locked: " + taken.error;
     window_.addItem(ListId::List2, message);
     return false;
   }

@@ -9,7 +9,8 @@ namespace meterstation {
 void Form1::journalReading(const JournalEntry& entry) {
   setEntries_.push_back(entry);
   if (journalDir_.empty()) journalDir_ = state_.workDir;
-  const Result written = files_.append(journalDir_ + kJournalFile, meterstation::journalReading(entry));
+  const Result written =
+      files_.append(journalDir_ + kJournalFile, meterstation::journalReading(entry));
   if (!written && !journalFailed_) reportFileProblem(kJournalFile);
   journalFailed_ = !written;
 }

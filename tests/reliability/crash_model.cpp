@@ -154,16 +154,24 @@ FileSystemCalls CrashRecorder::calls() {
     const ssize_t written = ::write(fd, data, size);
     if (written > 0 && inode >= 0) {
       const off_t end = ::lseek(fd, 0, SEEK_CUR);
-      apply({Kind::Write, inode, {}, {}, static_cast<std::uint64_t>(end - written),
-                      std::string(static_cast<const char*>(data), static_cast<std::size_t>(written))});
+      apply({Kind::Write,
+             inode,
+             {},
+             {},
+             static_cast<std::uint64_t>(end - written),
+             std::string(static_cast<const char*>(data), static_cast<std::size_t>(written))});
     }
     return written;
   };
   calls.pwrite = [this](int fd, const void* data, std::size_t size, off_t offset) -> ssize_t {
     const ssize_t written = ::pwrite(fd, data, size, offset);
     if (written > 0 && inodeOfFd(fd) >= 0) {
-      apply({Kind::Write, inodeOfFd(fd), {}, {}, static_cast<std::uint64_t>(offset),
-                      std::string(static_cast<const char*>(data), static_cast<std::size_t>(written))});
+      apply({Kind::Write,
+             inodeOfFd(fd),
+             {},
+             {},
+             static_cast<std::uint64_t>(offset),
+             std::string(static_cast<const char*>(data), static_cast<std::size_t>(written))});
     }
     return written;
   };
@@ -330,7 +338,8 @@ std::vector<DiskImage> CrashRecorder::statesAfter(std::size_t count, const Bound
     if (written != synced) states.push_back(written);
     for (const auto& [name, inode] : names) {
       const Model::File& file = m.files.at(inode);
-      for (const std::string& choice : contentChoices(file.synced, file.current, bounds.maxContentCuts)) {
+      for (const std::string& choice :
+           contentChoices(file.synced, file.current, bounds.maxContentCuts)) {
         if (choice == file.synced || choice == file.current) continue;
         DiskImage image = written;
         image[name] = choice;
@@ -344,17 +353,18 @@ std::vector<DiskImage> CrashRecorder::statesAfter(std::size_t count, const Bound
 }
 
 std::string CrashRecorder::describe(std::size_t op) const {
-  static const char* const kinds[] = {"create", "write", "truncate", "sync",
+  static const char* const kinds[] = {"create",  "write",  "truncate", "sync",
                                       "dirsync", "rename", "unlink"};
   const Op& o = ops_.at(op);
   std::string name = o.path;
   for (const auto& [n, id] : nameInodes_) {
     if (name.empty() && id == o.inode) name = n;
   }
-  return std::string(kinds[static_cast<int>(o.kind)]) + " " + name + (o.to.empty() ? "" : " -> " + o.to) +
-         (o.kind == Kind::Write ? " " + std::to_string(o.data.size()) + " bytes at " +
-                                      std::to_string(o.offset)
-                                : "");
+  return std::string(kinds[static_cast<int>(o.kind)]) + " " + name +
+         (o.to.empty() ? "" : " -> " + o.to) +
+         (o.kind == Kind::Write
+              ? " " + std::to_string(o.data.size()) + " bytes at " + std::to_string(o.offset)
+              : "");
 }
 
 void materialize(const DiskImage& image, const std::string& dir) {

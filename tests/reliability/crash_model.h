@@ -70,8 +70,8 @@ class CrashRecorder {
   std::string root_;
   DiskImage initial_;
   std::vector<Op> ops_;
-  std::map<int, int> fdInodes_;          // open descriptor to inode
-  std::map<int, std::string> fdDirs_;     // open descriptor of a directory
+  std::map<int, int> fdInodes_;            // open descriptor to inode
+  std::map<int, std::string> fdDirs_;      // open descriptor of a directory
   std::map<std::string, int> nameInodes_;  // current name to inode
   int nextInode_ = 0;
   std::map<std::string, std::set<std::string>> versions_;

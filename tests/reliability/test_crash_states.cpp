@@ -60,7 +60,8 @@ void runScenario(const std::string& root, int extraSets, CrashRecorder*& recorde
   ::mkdir((root + "/data").c_str(), 0777);
   {
     std::ofstream db(root + "/qN07/qn.db1", std::ios::binary);
-    db << std::string(676, 'A') << "\r\n" << "qN07202612";
+    db << std::string(676, 'A') << "\r\n"
+       << "qN07202612";
   }
   owner = std::make_unique<CrashRecorder>(root);
   recorder = owner.get();
@@ -82,7 +83,7 @@ void runScenario(const std::string& root, int extraSets, CrashRecorder*& recorde
 }
 
 struct Acknowledged {
-  std::vector<std::string> dbLines;                  // synced in qn.db1 or in a synced queue
+  std::vector<std::string> dbLines;  // synced in qn.db1 or in a synced queue
   std::vector<std::pair<std::string, std::string>> waiting;  // file, line
   std::vector<std::string> journalReadings;
 };
@@ -137,7 +138,8 @@ void checkRecovery(const std::string& root, const Acknowledged& ack, const std::
   }
 }
 
-void checkWholeFiles(const DiskImage& state, const CrashRecorder& recorder, const std::string& where) {
+void checkWholeFiles(const DiskImage& state, const CrashRecorder& recorder,
+                     const std::string& where) {
   for (const char* name : kWholeFiles) {
     const auto it = state.find(std::string("qN07/") + name);
     if (it == state.end()) continue;
@@ -152,7 +154,8 @@ TEST(CrashStates, EveryStateAfterEveryOperationKeepsWhatWasAcknowledged) {
   const bool full = std::getenv("METERSTATION_CRASH_STATES_FULL") != nullptr;
   CrashRecorder::Bounds bounds;
   if (!full) bounds = {8, 1};
-  const std::string root = explorerRoot() + "/meterstation-crash-states-" + std::to_string(::getpid());
+  const std::string root =
+      explorerRoot() + "/meterstation-crash-states-" + std::to_string(::getpid());
   ::mkdir(root.c_str(), 0777);
   std::unique_ptr<CrashRecorder> owner;
   CrashRecorder* recorder = nullptr;
