@@ -52,7 +52,8 @@ AutostartOutcome writeEntry(const std::string& directory, const std::string& pat
   if (!makeDirectories(directory)) {
     return {false, "cannot make the autostart directory " + directory + ": " + reason()};
   }
-  const std::string temporary = directory + "/." + kEntryName + ".tmp-" + std::to_string(::getpid());
+  const std::string temporary =
+      directory + "/." + kEntryName + ".tmp-" + std::to_string(::getpid());
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return {false, "cannot write " + path + ": " + reason()};
   std::string why;
@@ -63,8 +64,7 @@ AutostartOutcome writeEntry(const std::string& directory, const std::string& pat
     ::unlink(temporary.c_str());
     return {false, "cannot write " + path + ": " + why};
   }
-  return {true, "autostart on: " + path +
-                    " starts meterstation --resume whenever you log in"};
+  return {true, "autostart on: " + path + " starts meterstation --resume whenever you log in"};
 }
 
 AutostartOutcome removeEntry(const std::string& path) {

@@ -9,7 +9,7 @@ enum class AppAction { Run, Help, Version, Autostart };
 
 struct AppOptions {
   AppAction action = AppAction::Run;
-  bool resume = false;      // --resume
+  bool resume = false;       // --resume
   bool autostartOn = false;  // --autostart on (else off)
   // Arguments that are none of this program's: the toolkit's own options
   // until it has taken them out, mistakes after that.

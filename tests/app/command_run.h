@@ -8,7 +8,7 @@
 namespace meterstation::testing {
 
 struct CommandRun {
-  int status = -1;  // the exit status; -1 when it did not exit by itself
+  int status = -1;     // the exit status; -1 when it did not exit by itself
   std::string output;  // standard output and standard error together
 };
 

@@ -93,8 +93,8 @@ TEST_F(AutostartTest, WhatCannotBeDoneIsSaidAndLeavesNothingBehind) {
   fs::create_directories(autostart / "meterstation.desktop");
   outcome = setAutostart(true, autostart.string());
   EXPECT_FALSE(outcome.ok);
-  EXPECT_EQ(outcome.message.rfind("cannot write " + (autostart / "meterstation.desktop").string(), 0),
-            0u)
+  EXPECT_EQ(
+      outcome.message.rfind("cannot write " + (autostart / "meterstation.desktop").string(), 0), 0u)
       << outcome.message;
   EXPECT_EQ(std::distance(fs::directory_iterator(autostart), fs::directory_iterator()), 1);
   outcome = setAutostart(false, autostart.string());

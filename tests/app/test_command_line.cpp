@@ -8,7 +8,7 @@
 namespace meterstation {
 namespace {
 
-ParsedOptions parse(std::vector<std::string> arguments) { return parseOptions(arguments); }
+ParsedOptions parse(const std::vector<std::string>& arguments) { return parseOptions(arguments); }
 
 TEST(CommandLine, NoArgumentsRunsTheStationAsAlways) {
   const ParsedOptions parsed = parse({});
@@ -26,9 +26,9 @@ TEST(CommandLine, NoArgumentsRunsTheStationAsAlways) {
 TEST(CommandLine, AutostartTakesOnOrOffInEitherForm) {
   for (const auto& [arguments, on] :
        std::vector<std::pair<std::vector<std::string>, bool>>{{{"--autostart", "on"}, true},
-                                                             {{"--autostart=on"}, true},
-                                                             {{"--autostart", "off"}, false},
-                                                             {{"--autostart=off"}, false}}) {
+                                                              {{"--autostart=on"}, true},
+                                                              {{"--autostart", "off"}, false},
+                                                              {{"--autostart=off"}, false}}) {
     const ParsedOptions parsed = parse(arguments);
     ASSERT_TRUE(parsed.ok) << arguments[0];
     EXPECT_EQ(parsed.options.action, AppAction::Autostart);
@@ -80,8 +80,8 @@ TEST(CommandLine, ForeignArgumentsAreSetAsideInOrder) {
 
 TEST(CommandLine, UsageNamesEveryOption) {
   const std::string usage = usageText();
-  for (const char* option : {"--resume", "--autostart on", "--autostart off", "--version",
-                             "--help", "-h", "nothing to resume"}) {
+  for (const char* option : {"--resume", "--autostart on", "--autostart off", "--version", "--help",
+                             "-h", "nothing to resume"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
   EXPECT_EQ(usage.back(), '\n');

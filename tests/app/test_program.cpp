@@ -32,8 +32,8 @@ class ProgramTest : public ::testing::Test {
   // display: whatever it does must not need one.
   CommandRun run(const std::string& arguments, const std::string& configHome) const {
     return runCommand("env -u DISPLAY -u WAYLAND_DISPLAY HOME='" + dir_.string() +
-                      "/home' XDG_CONFIG_HOME='" + configHome + "' " + METERSTATION_PROGRAM +
-                      " " + arguments);
+                      "/home' XDG_CONFIG_HOME='" + configHome + "' " + METERSTATION_PROGRAM + " " +
+                      arguments);
   }
   fs::path dir_;
 };
@@ -71,8 +71,7 @@ TEST_F(ProgramTest, AnAutostartThatFailsSaysWhyAndEndsWithOne) {
 TEST_F(ProgramTest, MistakesShowTheUsageAndEndWithTwo) {
   CommandRun done = run("--autostart maybe", dir_.string());
   EXPECT_EQ(done.status, 2);
-  EXPECT_EQ(done.output,
-            "meterstation: --autostart takes on or off, not 'maybe'\n" + usageText());
+  EXPECT_EQ(done.output, "meterstation: --autostart takes on or off, not 'maybe'\n" + usageText());
   done = run("--autostart on --bogus", dir_.string());
   EXPECT_EQ(done.status, 2);
   EXPECT_EQ(done.output, "meterstation: unknown option '--bogus'\n" + usageText());

@@ -103,7 +103,11 @@ TEST_F(QtSettingsStoreTest, TextsComeBackByteForByte) {
   run.marker = everyByte;
   run.workDir = "/media/op/D\xE9p\xF4t 2/q;N#07=\"x\"[run]";
   run.obs = "@Variant(3)";
-  run.interval = std::string("20\0" "00", 5) + "\\n";
+  run.interval = std::string(
+                     "20\0"
+                     "00",
+                     5) +
+                 "\\n";
   run.debug = 0;
   run.vistaFix = 1;
   QtSettingsStore store;
@@ -124,7 +128,9 @@ TEST_F(QtSettingsStoreTest, WhatCannotBeReadIsNoRun) {
     const char* contents;
   } broken[] = {
       {"empty.conf", ""},
-      {"binary.conf", "\x7f" "ELF\x02\x01\x01\0\0\0"},
+      {"binary.conf",
+       "\x7f"
+       "ELF\x02\x01\x01\0\0\0"},
       {"other-group.conf", "[General]\nworkDir=/d\nport=2\n"},
       {"no-marker.conf",
        "[run]\nworkDir=/d\nport=2\nobs=1\ninterval=2000\ndebug=0\nvistaFix=1\ngoing=true\n"},
@@ -161,8 +167,7 @@ TEST_F(QtSettingsStoreTest, ASaveThatFailsSaysWhereAndWhy) {
   ::setenv("XDG_CONFIG_HOME", blocker.toLocal8Bit().constData(), 1);
   Result saved = QtSettingsStore().save(aRun());
   EXPECT_FALSE(saved.ok);
-  EXPECT_NE(saved.error.find((blocker + "/meterstation/run.conf").toStdString()),
-            std::string::npos)
+  EXPECT_NE(saved.error.find((blocker + "/meterstation/run.conf").toStdString()), std::string::npos)
       << saved.error;
 
   const QString directory = temp_.filePath(QStringLiteral("taken.conf"));

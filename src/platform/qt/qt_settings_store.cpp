@@ -18,8 +18,7 @@ QString latin1(const std::string& text) {
 std::string bytes(const QString& text) { return text.toLatin1().toStdString(); }
 
 std::string problemText(QSettings::Status status) {
-  return status == QSettings::FormatError ? "it is not a settings file"
-                                          : "it cannot be written";
+  return status == QSettings::FormatError ? "it is not a settings file" : "it cannot be written";
 }
 
 // Values come back from the file as text; anything but a whole number in

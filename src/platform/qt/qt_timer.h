@@ -21,8 +21,7 @@ class QtTimer : public QObject, public Timer {
 
   // Ticks go nowhere until the timer is bound to the station. The station
   // has more than one timer; each is bound to its own handler.
-  void bind(StationEvents& events,
-            void (StationEvents::*handler)() = &StationEvents::Timer1_Timer);
+  void bind(StationEvents& events, void (StationEvents::*handler)() = &StationEvents::Timer1_Timer);
   // A tick that goes elsewhere than to the window's handlers.
   void bindTick(std::function<void()> tick);
 
