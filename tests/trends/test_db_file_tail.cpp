@@ -1,30 +1,23 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "temp_dir_test.h"
 #include "trend_lines.h"
 #include "trends/core/db_file_tail.h"
 
 namespace meterstation::trends::testing {
 namespace {
 
-class DbFileTailTest : public ::testing::Test {
+class DbFileTailTest : public TempDirTest {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/trends-tail-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    path_ = dir_ + "/qn.db1";
+    TempDirTest::SetUp();
+    path_ = path("qn.db1");
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  void append(const std::string& bytes) const {
-    std::ofstream(path_, std::ios::binary | std::ios::app) << bytes;
-  }
+  void append(const std::string& bytes) const { TempDirTest::append("qn.db1", bytes); }
 
-  std::string dir_;
   std::string path_;
   std::vector<OddLine> odd_;
   TrendReader reader_{2, [this](const OddLine& o) { odd_.push_back(o); }};

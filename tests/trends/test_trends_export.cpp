@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "db2csv/program_run.h"
+#include "temp_dir_test.h"
 #include "trend_lines.h"
 #include "trends/app/trends_colours.h"
 #include "trends/core/plot_geometry.h"
@@ -23,12 +24,10 @@ constexpr int kHeight = 500;
 // 21 sets a minute apart from 06:00; every meter at 150 but meter 1 at
 // 240 in the set of 06:10. Meter 1's limits 100 and 200 make the picture's
 // scale 93 to 247 (the values 150 to 240 and the limits, 5% room).
-class TrendsExport : public ::testing::Test {
+class TrendsExport : public TempDirTest {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/trends-export-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    TempDirTest::SetUp();
     // As in a desktop session; without it Qt warns on standard error, which
     // the tests read.
     setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
@@ -41,11 +40,6 @@ class TrendsExport : public ::testing::Test {
     write("qn.db1", db);
     write("alarmlog.txt", "01 high qN0120261208060500\r\n");
     plot_ = layoutPanels(kWidth, kHeight, 1).front().plot;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
-  void write(const std::string& name, const std::string& bytes) const {
-    std::ofstream(dir_ + "/" + name, std::ios::binary) << bytes;
   }
   void writeLimits(const std::string& low, const std::string& high) const {
     std::string table = meterTableLine(1, low, high);
@@ -81,7 +75,6 @@ class TrendsExport : public ::testing::Test {
     return n;
   }
 
-  std::string dir_;
   Box plot_;
 };
 

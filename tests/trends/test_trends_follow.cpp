@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -7,6 +6,7 @@
 #include <fstream>
 #include <functional>
 
+#include "temp_dir_test.h"
 #include "trend_lines.h"
 #include "trends/app/trends_document.h"
 #include "trends/app/trends_view.h"
@@ -33,20 +33,14 @@ std::int64_t at(int minutesAfterSix) {
   return daySeconds(2026, 12, 8) + 6 * 3600 + minutesAfterSix * 60;
 }
 
-class TrendsFollow : public ::testing::Test {
+class TrendsFollow : public TempDirTest {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/trends-follow-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    path_ = dir_ + "/qn.db1";
+    TempDirTest::SetUp();
+    path_ = path("qn.db1");
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  void append(const std::string& bytes) const {
-    std::ofstream(path_, std::ios::binary | std::ios::app) << bytes;
-  }
+  void append(const std::string& bytes) const { TempDirTest::append("qn.db1", bytes); }
 
-  std::string dir_;
   std::string path_;
 };
 
