@@ -3,15 +3,9 @@
 #include <optional>
 #include <string>
 
-namespace meterstation {
+#include "text/station_names.h"
 
-inline constexpr const char* kDatabaseFile = "qn.db1";
-inline constexpr const char* kSnapshotFile = "ct.tsr";
-inline constexpr const char* kUsageFile = "usage.tsr";
-inline constexpr const char* kTimesFile = "quell2.tsr";
-inline constexpr const char* kScratchFile = "cp.txt";
-inline constexpr const char* kAlarmLogFile = "alarmlog.txt";
-inline constexpr const char* kRejectsFile = "rejects.txt";
+namespace meterstation {
 
 // A reading moved into slot 16 brings its following comma into the tail;
 // the line always ends in two spaces.

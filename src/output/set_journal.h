@@ -4,10 +4,9 @@
 #include <string>
 #include <vector>
 
-namespace meterstation {
+#include "text/station_names.h"
 
-inline constexpr const char* kJournalFile = "set-in-progress.jnl";
-inline constexpr const char* kIncompleteSetsFile = "incomplete-sets.txt";
+namespace meterstation {
 
 // One accepted reading of the set in progress: its reading text and the
 // time and date of its processing, "hh:mm:ss mm-dd-yyyy".

@@ -4,11 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "text/station_names.h"
+
 namespace meterstation {
 
-inline constexpr const char* kDefaultsFile = "quell.dat";
-inline constexpr const char* kMeterTableFile = "ct.dat";
-inline constexpr const char* kBillTemplateFile = "quell.txt";
 inline constexpr int kDefaultsValueCount = 16;
 inline constexpr int kMeterLines = 16;
 

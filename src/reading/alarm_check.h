@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "station/station_state.h"
+#include "text/station_names.h"
 
 namespace meterstation {
 

@@ -4,9 +4,10 @@
 #include <cstdint>
 #include <string>
 
+#include "text/station_names.h"
+
 namespace meterstation {
 
-inline constexpr int kMeterSlots = 18;  // entries 0 to 17; meters use 1 to 16
 
 // The one record every procedure of the window reads and writes. The
 // counters are 64-bit: an unattended station takes tens of thousands of
