@@ -11,7 +11,7 @@
 #include <string>
 
 #include "bench/benchmark_rows.h"
-#include "platform/qt/durable_files.h"
+#include "platform/posix/durable_files.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "platform/qt/durable_files.h"
-#include "platform/qt/local_clock.h"
+#include "platform/posix/durable_files.h"
+#include "platform/posix/local_clock.h"
 #include "platform/qt/qt_host.h"
 #include "platform/qt/qt_serial_port.h"
 #include "platform/qt/qt_settings_store.h"

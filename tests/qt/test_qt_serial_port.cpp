@@ -13,7 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/qt/line_settings.h"
 #include "platform/qt/qt_serial_port.h"
 
 namespace meterstation {
@@ -316,31 +315,6 @@ TEST_F(QtSerialPortTest, OutputReachesTheLineInOrder) {
   EXPECT_EQ(line.receive(stop.size()), stop);
   ASSERT_TRUE(nextNotification());
   EXPECT_EQ(port.input(), "ack");
-}
-
-TEST(LineSettingsTest, ReadsTheFourFieldsAndRefusesAnythingElse) {
-  ParsedLineSettings parsed = parseLineSettings("300,N,8,1");
-  ASSERT_TRUE(parsed.ok) << parsed.error;
-  EXPECT_EQ(parsed.settings.baud, 300);
-  EXPECT_EQ(parsed.settings.parity, 'N');
-  EXPECT_EQ(parsed.settings.dataBits, 8);
-  EXPECT_EQ(parsed.settings.stopBits, StopBits::One);
-
-  parsed = parseLineSettings(" 9600 , e , 7 , 1.5 ");
-  ASSERT_TRUE(parsed.ok) << parsed.error;
-  EXPECT_EQ(parsed.settings.baud, 9600);
-  EXPECT_EQ(parsed.settings.parity, 'E');
-  EXPECT_EQ(parsed.settings.dataBits, 7);
-  EXPECT_EQ(parsed.settings.stopBits, StopBits::OneAndHalf);
-  EXPECT_EQ(parseLineSettings("1200,S,5,2").settings.stopBits, StopBits::Two);
-
-  for (const char* bad :
-       {"", "300,N,8", "300,N,8,1,1", "0,N,8,1", "-300,N,8,1", "3e2,N,8,1", "300,X,8,1",
-        "300,NE,8,1", "300,N,4,1", "300,N,9,1", "300,N,8,3", "300,N,8,", "99999999999,N,8,1"}) {
-    parsed = parseLineSettings(bad);
-    EXPECT_FALSE(parsed.ok) << bad;
-    EXPECT_NE(parsed.error.find(bad), std::string::npos) << parsed.error;
-  }
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/qt/durable_files.h"
+#include "platform/posix/durable_files.h"
 
 namespace meterstation::reliability {
 

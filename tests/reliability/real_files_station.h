@@ -13,7 +13,7 @@
 
 #include "fakes/station_harness.h"
 #include "output/support_files.h"
-#include "platform/qt/durable_files.h"
+#include "platform/posix/durable_files.h"
 
 namespace meterstation::reliability {
 

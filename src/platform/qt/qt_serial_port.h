@@ -5,7 +5,7 @@
 #include <QTimer>
 #include <string>
 
-#include "platform/qt/line_settings.h"
+#include "platform/serial/line_settings.h"
 #include "platform/serial_port.h"
 #include "platform/station_events.h"
 

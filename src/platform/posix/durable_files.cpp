@@ -1,12 +1,12 @@
-#include "platform/qt/durable_files.h"
+#include "platform/posix/durable_files.h"
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 

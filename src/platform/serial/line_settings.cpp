@@ -1,4 +1,4 @@
-#include "platform/qt/line_settings.h"
+#include "platform/serial/line_settings.h"
 
 #include <cctype>
 #include <vector>

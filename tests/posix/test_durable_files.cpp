@@ -15,7 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "as_nobody.h"
-#include "platform/qt/durable_files.h"
+#include "platform/posix/durable_files.h"
 
 namespace meterstation {
 namespace {

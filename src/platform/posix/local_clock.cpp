@@ -1,4 +1,4 @@
-#include "platform/qt/local_clock.h"
+#include "platform/posix/local_clock.h"
 
 namespace meterstation {
 
@@ -6,11 +6,7 @@ namespace {
 
 std::string formatted(std::time_t moment, const char* format) {
   std::tm parts{};
-#ifdef _WIN32
-  if (localtime_s(&parts, &moment) != 0) return std::string();
-#else
   if (localtime_r(&moment, &parts) == nullptr) return std::string();
-#endif
   char text[32];
   const std::size_t length = std::strftime(text, sizeof text, format, &parts);
   return std::string(text, length);

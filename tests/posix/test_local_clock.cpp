@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/qt/local_clock.h"
+#include "platform/posix/local_clock.h"
 
 namespace meterstation {
 namespace {
