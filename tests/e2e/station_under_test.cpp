@@ -1,50 +1,13 @@
 #include "e2e/station_under_test.h"
 
-#include <QTextStream>
+#include "support/burst_log_text.h"
 
 namespace meterstation::e2e {
 
-namespace {
-
-std::string unescape(const std::string& shown) {
-  std::string out;
-  for (std::size_t i = 0; i < shown.size(); ++i) {
-    if (shown[i] != '\\' || i + 1 >= shown.size()) {
-      out += shown[i];
-      continue;
-    }
-    const char c = shown[++i];
-    if (c == 'r') {
-      out += '\r';
-    } else if (c == 'n') {
-      out += '\n';
-    } else if (c == 't') {
-      out += '\t';
-    } else if (c == 'x' && i + 2 < shown.size()) {
-      out += static_cast<char>(std::stoi(shown.substr(i + 1, 2), nullptr, 16));
-      i += 2;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
-}  // namespace
-
 std::vector<std::string> Simulator::sent(const std::string& kind) const {
   std::vector<std::string> out;
-  QFile file(log);
-  if (!file.open(QIODevice::ReadOnly)) return out;
-  const std::string prefix = kind + " ";
-  while (!file.atEnd()) {
-    std::string line = file.readLine().toStdString();
-    if (!line.empty() && line.back() == '\n') line.pop_back();
-    // "<seconds> <kind> <text>"
-    const std::size_t space = line.find(' ');
-    if (space == std::string::npos) continue;
-    const std::string rest = line.substr(space + 1);
-    if (rest.rfind(prefix, 0) == 0) out.push_back(unescape(rest.substr(prefix.size())));
+  for (const testsupport::LoggedBurst& burst : testsupport::loggedBursts(readFile(log))) {
+    if (burst.kind == kind) out.push_back(burst.text);
   }
   return out;
 }
@@ -64,6 +27,31 @@ std::vector<std::string> Simulator::sent(const std::string& kind) const {
          << "processor-sim still running after " << timeoutMs << " ms; its log ends:\n"
          << whole.substr(from) << "\nstandard error:\n"
          << process.readAllStandardError().toStdString();
+}
+
+IsolatedUser::IsolatedUser(const QString& root)
+    // Hidden, so that the directory list shows only the test's own.
+    : config(root + "/.user/config"), data(root + "/.user/share"), home(root + "/.user/home") {
+  const std::pair<const char*, QString> moved[] = {
+      {"XDG_CONFIG_HOME", config}, {"XDG_DATA_HOME", data}, {"HOME", home}};
+  for (const auto& [name, dir] : moved) {
+    QDir().mkpath(dir);
+    saved_.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
+    qputenv(name, dir.toLocal8Bit());
+  }
+  oldName_ = QCoreApplication::applicationName();
+  QCoreApplication::setApplicationName(QStringLiteral("meterstation"));
+}
+
+IsolatedUser::~IsolatedUser() {
+  for (const Saved& old : saved_) {
+    if (old.set) {
+      qputenv(old.name, old.value);
+    } else {
+      qunsetenv(old.name);
+    }
+  }
+  QCoreApplication::setApplicationName(oldName_);
 }
 
 std::string readFile(const QString& path) {

@@ -55,9 +55,12 @@ struct Simulator {
   QString link;
   QString log;
 
-  bool start(const QString& dir, const QStringList& options) {
+  // The line is always "<dir>/com1", so that a station remembering it finds
+  // the next simulator there; each simulator of a test keeps its own log.
+  bool start(const QString& dir, const QStringList& options,
+             const QString& logName = QStringLiteral("sim.log")) {
     link = dir + "/com1";
-    log = dir + "/sim.log";
+    log = dir + "/" + logName;
     QStringList args = {"--link", link, "--log", log};
     args += options;
     process.setProcessChannelMode(QProcess::SeparateChannels);
@@ -83,5 +86,55 @@ struct Simulator {
 };
 
 std::string readFile(const QString& path);
+
+// The configuration, data and home directories of the user, moved into a
+// directory of the test's own for its lifetime, for this process and the
+// programs it starts; and the application named as the program names
+// itself, so that both find the same run.conf and waiting lines.
+class IsolatedUser {
+ public:
+  explicit IsolatedUser(const QString& root);
+  ~IsolatedUser();
+  IsolatedUser(const IsolatedUser&) = delete;
+  IsolatedUser& operator=(const IsolatedUser&) = delete;
+
+  QString runConf() const { return config + "/meterstation/run.conf"; }
+  QString dataDir() const { return data + "/meterstation"; }
+
+  QString config;
+  QString data;
+  QString home;
+
+ private:
+  struct Saved {
+    const char* name;
+    bool set;
+    QByteArray value;
+  };
+  std::vector<Saved> saved_;
+  QString oldName_;
+};
+
+// A program of the project (the station, station-runner) in a process of
+// its own, with this process's environment.
+struct ProgramProcess {
+  QProcess process;
+
+  bool start(const QString& program, const QStringList& args) {
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.start(program, args);
+    return process.waitForStarted(5000);
+  }
+  // SIGKILL, as a crash or a power cut ends it: no handler runs.
+  void killHard() {
+    process.kill();
+    process.waitForFinished(5000);
+  }
+  bool running() const { return process.state() != QProcess::NotRunning; }
+  std::string errors() { return process.readAllStandardError().toStdString(); }
+  ~ProgramProcess() {
+    if (running()) killHard();
+  }
+};
 
 }  // namespace meterstation::e2e

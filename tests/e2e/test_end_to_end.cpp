@@ -24,12 +24,15 @@ class EndToEnd : public ::testing::Test {
     root = tmp.path();
     data = root + "/qN42";
     ASSERT_TRUE(QDir().mkpath(data));
+    // The run's settings and waiting lines stay out of the user's own.
+    user = std::make_unique<IsolatedUser>(root);
     previousDir = QDir::currentPath();
     // The directory list starts where the program was started.
     QDir::setCurrent(root);
   }
   void TearDown() override {
     station.reset();
+    user.reset();
     QDir::setCurrent(previousDir);
     qunsetenv("METERSTATION_COM1");
   }
@@ -83,6 +86,7 @@ class EndToEnd : public ::testing::Test {
   QString previousDir;
   Simulator sim;
   std::unique_ptr<StationUnderTest> station;
+  std::unique_ptr<IsolatedUser> user;
 };
 
 TEST_F(EndToEnd, TwoSetsGiveExactFilesAndTheStopCommandEndsTheRun) {

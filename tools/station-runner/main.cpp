@@ -1,10 +1,12 @@
 // The real station, built as the program builds it, making the operator's
 // moves by itself: it opens the working directory given on the command
-// line, types Obs # and Interval and presses Com1. Tests start it, kill it
+// line, types Obs # and Interval (ticks debug, clears vista fix, corrects
+// the marker when asked) and presses Com1. Tests start it, kill it
 // at any moment and start it again on the same directory. With --resume it
 // presses nothing: it takes up the remembered run as `meterstation
 // --resume` does, which is what a restart after a crash looks like.
 #include <QApplication>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -21,6 +23,9 @@ struct RunnerOptions {
   std::string dir;
   QString obs = QStringLiteral("9999");
   QString interval = QStringLiteral("2000");
+  QString marker;  // typed over the one the port choice fills in
+  bool debug = false;
+  bool noVistaFix = false;
   bool resume = false;
 };
 
@@ -31,6 +36,14 @@ bool parse(int argc, char** argv, RunnerOptions& options) {
       options.resume = true;
       continue;
     }
+    if (std::strcmp(name, "--debug") == 0) {
+      options.debug = true;
+      continue;
+    }
+    if (std::strcmp(name, "--no-vista-fix") == 0) {
+      options.noVistaFix = true;
+      continue;
+    }
     if (i + 1 >= argc) return false;
     const char* value = argv[++i];
     if (std::strcmp(name, "--dir") == 0) {
@@ -39,6 +52,8 @@ bool parse(int argc, char** argv, RunnerOptions& options) {
       options.obs = QString::fromLatin1(value);
     } else if (std::strcmp(name, "--interval") == 0) {
       options.interval = QString::fromLatin1(value);
+    } else if (std::strcmp(name, "--marker") == 0) {
+      options.marker = QString::fromLatin1(value);
     } else {
       return false;
     }
@@ -56,7 +71,12 @@ void pressCom1(meterstation::QtWindow& window, const RunnerOptions& options) {
   }
   window.textBox(meterstation::TextId::Text4)->setText(options.interval);
   window.textBox(meterstation::TextId::Text3)->setText(options.obs);
+  if (options.debug) window.checkBox(meterstation::CheckId::Check1)->setChecked(true);
+  if (options.noVistaFix) window.checkBox(meterstation::CheckId::Check2)->setChecked(false);
   window.button(meterstation::ButtonId::Command1)->click();
+  // As an operator correcting the marker after the port press.
+  if (!options.marker.isEmpty())
+    window.textBox(meterstation::TextId::Text1)->setText(options.marker);
 }
 
 }  // namespace
@@ -66,6 +86,7 @@ int main(int argc, char** argv) {
   if (!parse(argc, argv, options)) {
     std::fprintf(stderr,
                  "usage: station-runner --dir WORKING_DIR [--obs N] [--interval MS]\n"
+                 "                      [--marker TEXT] [--debug] [--no-vista-fix]\n"
                  "       station-runner --resume\n"
                  "Port 1 is the device named by METERSTATION_COM1. With --resume the\n"
                  "other options are not used.\n");
