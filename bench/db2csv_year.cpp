@@ -58,7 +58,7 @@ char* rowsOf(const char* line, char* at) {
   when[16] = ':';
   std::memcpy(when + 17, line + 16, 2);
   for (int k = 0; k < 16; ++k) {
-    const char* slot = line + 19 + 41 * k;
+    const char* slot = line + 19 + std::ptrdiff_t{41} * k;
     at = cell(at, line, 4);
     *at++ = ',';
     at = cell(at, when, 19);
@@ -89,7 +89,7 @@ bool floorConvert(const std::string& in, const std::string& outPath) {
   // A line's rows are under 2 KB: room for one more past the piece.
   std::vector<char> out(kPiece + 4096);
   char* at = std::copy(header.begin(), header.end(), out.data());
-  std::vector<char> lines(678 * 6000);
+  std::vector<char> lines(std::size_t{678} * 6000);
   bool ok = true;
   ssize_t got = 0;
   const auto flush = [&] {
@@ -120,7 +120,8 @@ bool sameBytes(const std::string& a, const std::string& b) {
 int main(int argc, char** argv) {
   const std::string year = yearDatabasePath(argc, argv);
   if (year.empty()) return 1;
-  const int runs = static_cast<int>(optionValue(argc, argv, "--runs", hasFlag(argc, argv, "--quick") ? 1 : 3));
+  const int runs =
+      static_cast<int>(optionValue(argc, argv, "--runs", hasFlag(argc, argv, "--quick") ? 1 : 3));
   // In memory when there is such a place, so the disk's write-back does not
   // decide which of the two comes out faster.
   const std::string dir = std::filesystem::is_directory("/dev/shm")
@@ -156,8 +157,10 @@ int main(int argc, char** argv) {
   }
   const double ratio = best / floorBest;
   char value[160];
-  std::snprintf(value, sizeof value, "%.2f x (%.2f s, %.2f s user %.2f s kernel, against %.2f s; best of %d)",
-                ratio, best, bestUser, bestSystem, floorBest, runs);
-  printRow("db2csv: the year (9.1 million rows) over the bare-loop floor", value, "<= 1.5 x", ratio <= 1.5);
+  std::snprintf(value, sizeof value,
+                "%.2f x (%.2f s, %.2f s user %.2f s kernel, against %.2f s; best of %d)", ratio,
+                best, bestUser, bestSystem, floorBest, runs);
+  printRow("db2csv: the year (9.1 million rows) over the bare-loop floor", value, "<= 1.5 x",
+           ratio <= 1.5);
   return 0;
 }

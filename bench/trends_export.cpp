@@ -13,7 +13,8 @@ using namespace meterstation::bench;
 int main(int argc, char** argv) {
   const std::string year = yearDatabasePath(argc, argv);
   if (year.empty()) return 1;
-  const int runs = static_cast<int>(optionValue(argc, argv, "--runs", hasFlag(argc, argv, "--quick") ? 1 : 3));
+  const int runs =
+      static_cast<int>(optionValue(argc, argv, "--runs", hasFlag(argc, argv, "--quick") ? 1 : 3));
   const std::string png = std::filesystem::path(year).parent_path().string() + "/year.png";
   // As a report script without a display runs it.
   setenv("QT_QPA_PLATFORM", "offscreen", 1);

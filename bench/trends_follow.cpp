@@ -50,7 +50,8 @@ int main(int argc, char** argv) {
   // A copy: the year's file itself must keep its size to be reused.
   const std::string path = std::filesystem::path(year).parent_path().string() + "/follow.db1";
   std::filesystem::copy_file(year, path, std::filesystem::copy_options::overwrite_existing);
-  const int sets = static_cast<int>(optionValue(argc, argv, "--sets", hasFlag(argc, argv, "--quick") ? 20 : 100));
+  const int sets = static_cast<int>(
+      optionValue(argc, argv, "--sets", hasFlag(argc, argv, "--quick") ? 20 : 100));
 
   trends::MainWindow window;
   PaintCount paints;
@@ -78,7 +79,8 @@ int main(int argc, char** argv) {
     const int paintsBefore = paints.count;
     const long long start = monotonicNanos();
     append(path, next++);
-    if (!waitUntil([&] { return document.data().size() > before && paints.count > paintsBefore; }, 5000)) {
+    if (!waitUntil([&] { return document.data().size() > before && paints.count > paintsBefore; },
+                   5000)) {
       shownMs.push_back(5000);
       continue;
     }
@@ -89,7 +91,8 @@ int main(int argc, char** argv) {
   const double workMax = quantile(workMs, 1.0);
   const double shownMax = quantile(shownMs, 1.0);
   char value[128];
-  std::snprintf(value, sizeof value, "%.1f ms (median %.1f ms, %d sets)", workMax, workMedian, sets);
+  std::snprintf(value, sizeof value, "%.1f ms (median %.1f ms, %d sets)", workMax, workMedian,
+                sets);
   printRow("trends: work of one appended set, year open", value, "<= 50 ms", workMax <= 50);
   std::snprintf(value, sizeof value, "%.0f ms (median %.0f ms, %zu sets)", shownMax,
                 quantile(shownMs, 0.5), shownMs.size());

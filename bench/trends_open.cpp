@@ -36,7 +36,8 @@ class FullPictureWatch : public QObject {
       QMetaObject::invokeMethod(
           &window_,
           [this] {
-            std::printf("%.2f %.1f %zu %s\n", static_cast<double>(monotonicNanos() - execNanos_) / 1e6,
+            std::printf("%.2f %.1f %zu %s\n",
+                        static_cast<double>(monotonicNanos() - execNanos_) / 1e6,
                         peakResidentBytes() / 1e6, window_.document().data().size(),
                         QGuiApplication::platformName().toLatin1().constData());
             QApplication::quit();
@@ -70,7 +71,8 @@ int main(int argc, char** argv) {
   }
   const std::string path = yearDatabasePath(argc, argv);
   if (path.empty()) return 1;
-  const int runs = static_cast<int>(optionValue(argc, argv, "--runs", hasFlag(argc, argv, "--quick") ? 1 : 3));
+  const int runs =
+      static_cast<int>(optionValue(argc, argv, "--runs", hasFlag(argc, argv, "--quick") ? 1 : 3));
   double worstMs = 0;
   double worstMb = 0;
   std::string sets;
@@ -83,7 +85,8 @@ int main(int argc, char** argv) {
     char setCount[32] = "";
     char platformName[32] = "";
     if (std::sscanf(out.c_str(), "%lf %lf %31s %31s", &ms, &mb, setCount, platformName) != 4) {
-      std::fprintf(stderr, "trends_open: the program did not report its picture: %s\n", out.c_str());
+      std::fprintf(stderr, "trends_open: the program did not report its picture: %s\n",
+                   out.c_str());
       return 1;
     }
     worstMs = std::max(worstMs, ms);
@@ -94,8 +97,10 @@ int main(int argc, char** argv) {
   char value[96];
   const std::string what = " (" + sets + " sets, " + platform + ")";
   std::snprintf(value, sizeof value, "%.0f ms (worst of %d)", worstMs, runs);
-  printRow("trends: exec to the year's first full picture" + what, value, "<= 1500 ms", worstMs <= 1500);
+  printRow("trends: exec to the year's first full picture" + what, value, "<= 1500 ms",
+           worstMs <= 1500);
   std::snprintf(value, sizeof value, "%.1f MB", worstMb);
-  printRow("trends: peak resident memory with the year open" + what, value, "<= 200 MB", worstMb <= 200);
+  printRow("trends: peak resident memory with the year open" + what, value, "<= 200 MB",
+           worstMb <= 200);
   return 0;
 }

@@ -2,6 +2,7 @@
 // year's 570,000 sets drawn with Qt Charts, QCustomPlot and the plain
 // painter, each reduced to min/max per pixel column (what a redraw while
 // following costs) and unreduced (what drawing every set would cost).
+#include <qcustomplot.h>
 #include <QApplication>
 #include <QChart>
 #include <QChartView>
@@ -11,7 +12,6 @@
 #include <QValueAxis>
 #include <cstdio>
 #include <functional>
-#include <qcustomplot.h>
 
 #include "bench/trends_bench.h"
 #include "bench/year_database.h"
@@ -37,7 +37,8 @@ std::vector<Points> reducedPoints(const trends::TrendData& data, int columns) {
   std::vector<Points> out(kMeters);
   for (int m = 0; m < kMeters; ++m) {
     for (int c = 0; c < columns; ++c) {
-      const trends::ColumnSpan& s = r.meters[static_cast<std::size_t>(m)][static_cast<std::size_t>(c)];
+      const trends::ColumnSpan& s =
+          r.meters[static_cast<std::size_t>(m)][static_cast<std::size_t>(c)];
       if (s.points == 0) continue;
       out[static_cast<std::size_t>(m)].push_back({static_cast<double>(c), s.low});
       out[static_cast<std::size_t>(m)].push_back({static_cast<double>(c), s.high});
@@ -161,18 +162,27 @@ int main(int argc, char** argv) {
   QImage image(kWidth, kHeight, QImage::Format_RGB32);
 
   using Panel = std::function<void(QPainter&, const QRect&, const Points&)>;
-  const std::vector<std::pair<std::string, Panel>> libraries = {
-      {"Qt Charts", chartsPanel}, {"QCustomPlot", customPlotPanel}, {"plain QPainter", painterPanel}};
-  for (const auto& [name, panel] : libraries) {
+  const std::vector<std::pair<std::string, Panel>> libraries = {{"Qt Charts", chartsPanel},
+                                                                {"QCustomPlot", customPlotPanel},
+                                                                {"plain QPainter", painterPanel}};
+  for (const auto& library : libraries) {
+    const Panel& panel = library.second;
+    const std::string& name = library.first;
     const double ms = millis(
-        [&] { sixteen(image, [&](QPainter& p, const QRect& r, int m) { panel(p, r, reduced[static_cast<std::size_t>(m)]); }); },
+        [&] {
+          sixteen(image, [&](QPainter& p, const QRect& r, int m) {
+            panel(p, r, reduced[static_cast<std::size_t>(m)]);
+          });
+        },
         repeats);
     char value[128];
     std::snprintf(value, sizeof value, "%.1f ms (%d columns a panel; %d pixels inked)", ms, columns,
                   ink(image));
     printRow("plotting: 16 panels of the reduced year, " + name, value, "<= 50 ms", ms <= 50);
   }
-  for (const auto& [name, panel] : libraries) {
+  for (const auto& library : libraries) {
+    const Panel& panel = library.second;
+    const std::string& name = library.first;
     const double ms = millis(
         [&] {
           image.fill(Qt::white);
@@ -181,8 +191,8 @@ int main(int argc, char** argv) {
         },
         1);
     char value[128];
-    std::snprintf(value, sizeof value, "%.0f ms for one meter, so %.0f ms for 16 (%d pixels inked)", ms,
-                  ms * 16, ink(image));
+    std::snprintf(value, sizeof value, "%.0f ms for one meter, so %.0f ms for 16 (%d pixels inked)",
+                  ms, ms * 16, ink(image));
     printRow("plotting: every set of the year unreduced, " + name, value, "<= 1500 ms for 16",
              ms * 16 <= 1500);
   }

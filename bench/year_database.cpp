@@ -31,10 +31,14 @@ Fields readingOf(std::size_t set, int meter) {
   const int noise = static_cast<int>(mix(set * 17 + static_cast<std::uint64_t>(meter)) % 61) - 30;
   const int value = std::clamp(500 + static_cast<int>(wave) + noise, 0, 999);
   const std::uint32_t r = mix(set * 131 + static_cast<std::uint64_t>(meter) * 7);
-  Fields f = {std::to_string(meter),         std::to_string(value),
-              std::to_string(r % 100000),    std::to_string((r >> 3) % 100000),
-              std::to_string((r >> 5) % 1000), std::to_string((r >> 7) % 100000),
-              std::to_string((r >> 9) % 100000), std::to_string((r >> 11) % 100000)};
+  Fields f = {std::to_string(meter),
+              std::to_string(value),
+              std::to_string(r % 100000),
+              std::to_string((r >> 3) % 100000),
+              std::to_string((r >> 5) % 1000),
+              std::to_string((r >> 7) % 100000),
+              std::to_string((r >> 9) % 100000),
+              std::to_string((r >> 11) % 100000)};
   zeroFill(f);
   return f;
 }
@@ -50,7 +54,8 @@ std::string yearLine(std::size_t index) {
   const std::string date = when.substr(5, 2) + "-" + when.substr(8, 2) + "-" + when.substr(0, 4);
   std::string snapshot = makeDateStamp(date) + makeTimeStamp(when.substr(11, 8));
   const int shift = static_cast<int>(index % kSlots);
-  for (int k = 0; k < kSlots; ++k) snapshot += "," + readingTextOf(readingOf(index, (k + shift) % kSlots + 1));
+  for (int k = 0; k < kSlots; ++k)
+    snapshot += "," + readingTextOf(readingOf(index, (k + shift) % kSlots + 1));
   std::string record = buildDbRecord(snapshot, "qN07");
   restoreTailSpace(record);
   return record + "\r\n";

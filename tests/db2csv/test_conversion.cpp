@@ -54,7 +54,8 @@ TEST(Convert, StationLineBecomesSixteenRowsUnderTheHeader) {
 
 TEST(Convert, QuoteInsideAGoodLineIsDoubledAndTheRowsSplitAcrossPiecesMatch) {
   std::vector<Fields> readings;
-  for (int m = 1; m <= 16; ++m) readings.push_back(fieldsOf(m, 100 + m, m == 2 ? "1\"34\"" : "12345"));
+  for (int m = 1; m <= 16; ++m)
+    readings.push_back(fieldsOf(m, 100 + m, m == 2 ? "1\"34\"" : "12345"));
   const std::string quoted = stationLine(readings);
   const Conversion c = convert(quoted, Options{});
   ASSERT_TRUE(c.reports.empty());
@@ -64,8 +65,10 @@ TEST(Convert, QuoteInsideAGoodLineIsDoubledAndTheRowsSplitAcrossPiecesMatch) {
   // The same CSV whatever pieces the file arrives in.
   const std::string file = fullSetLine() + quoted + fullSetLine();
   std::string pieced;
-  Converter converter(Options{}, [&](std::string_view csv) { pieced += csv; }, [](const std::string&) {});
-  for (std::size_t at = 0; at < file.size(); at += 97) converter.feed(std::string_view(file).substr(at, 97));
+  Converter converter(
+      Options{}, [&](std::string_view csv) { pieced += csv; }, [](const std::string&) {});
+  for (std::size_t at = 0; at < file.size(); at += 97)
+    converter.feed(std::string_view(file).substr(at, 97));
   converter.finish();
   EXPECT_EQ(pieced, convert(file, Options{}).csv);
   EXPECT_EQ(converter.rows(), 48U);

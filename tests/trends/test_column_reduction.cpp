@@ -37,8 +37,15 @@ TEST(ColumnOf, BothEndsOfTheRangeAreInsideAndNothingBeyond) {
 }
 
 TEST(ReduceToColumns, EachColumnKeepsItsLowestHighestFirstAndLast) {
-  const TrendData data = meterOne({{999, 50}, {1000, 7}, {1010, 3}, {1020, kNone}, {1050, 9},
-                                   {1099, 5}, {1100, 4}, {2000, 8}, {2001, 60}});
+  const TrendData data = meterOne({{999, 50},
+                                   {1000, 7},
+                                   {1010, 3},
+                                   {1020, kNone},
+                                   {1050, 9},
+                                   {1099, 5},
+                                   {1100, 4},
+                                   {2000, 8},
+                                   {2001, 60}});
   const Reduction r = reduceToColumns(data, {1000, 2000}, 10, 1000);
   EXPECT_EQ(r.points, 7);
   const std::vector<ColumnSpan>& c = r.meters[0];
@@ -150,11 +157,11 @@ TEST(ValueScale, ValuesAndSwitchedOnLimitsWithRoomAround) {
 
 TEST(TimeTicks, RoundTimesInsideTheRange) {
   const std::int64_t day = 20000 * 86400LL;
-  const std::vector<TimeTick> hours = timeTicks({day + 1800, day + 5 * 3600}, 6);
+  const std::vector<TimeTick> hours = timeTicks({day + 1800, day + 5 * std::int64_t{3600}}, 6);
   ASSERT_EQ(hours.size(), 5U);
   EXPECT_EQ(hours[0].time, day + 3600);
   EXPECT_EQ(hours[0].label, "10-04 01:00");
-  const std::vector<TimeTick> weeks = timeTicks({day, day + 60 * 86400}, 10);
+  const std::vector<TimeTick> weeks = timeTicks({day, day + 60 * std::int64_t{86400}}, 10);
   ASSERT_FALSE(weeks.empty());
   EXPECT_EQ((weeks[0].time / 86400 + 3) % 7, 0);  // a Monday
   EXPECT_EQ(weeks[0].label.size(), 10U);

@@ -43,8 +43,8 @@ TEST(LineCutter, AnyPieceSizeCutsAsSplitLinesCutsTheWholeFile) {
 }
 
 TEST(LineCutter, LongLineKeepsOnlyItsStartButCountsItsLength) {
-  const std::string bytes = std::string(100, 'x') + "\r" + std::string(50, 'y') + "\r\nok\r\n" +
-                            std::string(30, 'z');
+  const std::string bytes =
+      std::string(100, 'x') + "\r" + std::string(50, 'y') + "\r\nok\r\n" + std::string(30, 'z');
   const std::vector<Cut> cuts = cutInPieces(bytes, 7, 16);
   ASSERT_EQ(cuts.size(), 3U);
   EXPECT_EQ(cuts[0].text, std::string(16, 'x'));
@@ -58,7 +58,9 @@ TEST(LineCutter, LongLineKeepsOnlyItsStartButCountsItsLength) {
 TEST(LineCutter, DroppedUnfinishedLineIsReadAgainUnderItsOwnNumber) {
   LineCutter cutter;
   std::vector<Cut> cuts;
-  const auto sink = [&](const LineView& l) { cuts.push_back({l.number, std::string(l.text), l.torn, l.length}); };
+  const auto sink = [&](const LineView& l) {
+    cuts.push_back({l.number, std::string(l.text), l.torn, l.length});
+  };
   cutter.feed("a\r\ntorn pie", sink);
   EXPECT_EQ(cutter.dropPending(), 8U);
   EXPECT_FALSE(cutter.pending());

@@ -48,14 +48,20 @@ TEST(MeterLimits, SwitchedOnAndOffAsTheAlarmCheckHasIt) {
 }
 
 TEST(MeterLimits, MarkedValuesAreExactlyThoseTheStationRaisesAnAlarmFor) {
-  const std::string bytes = table(
-      {{"050", "200"}, {"000", "254"}, {"120", "999"}, {"300", "100"}, {"1.5", "2.5"}, {"000", "999"}});
+  const std::string bytes = table({{"050", "200"},
+                                   {"000", "254"},
+                                   {"120", "999"},
+                                   {"300", "100"},
+                                   {"1.5", "2.5"},
+                                   {"000", "999"}});
   const LimitTable t = limitsFromMeterTable(bytes);
   std::array<double, kMeterSlots> low{};
   std::array<double, kMeterSlots> high{};
   for (int m = 1; m <= 6; ++m) {
-    low[static_cast<std::size_t>(m)] = parseMeterLine(fileLines(bytes)[static_cast<std::size_t>(m - 1)]).lowLimit;
-    high[static_cast<std::size_t>(m)] = parseMeterLine(fileLines(bytes)[static_cast<std::size_t>(m - 1)]).highLimit;
+    low[static_cast<std::size_t>(m)] =
+        parseMeterLine(fileLines(bytes)[static_cast<std::size_t>(m - 1)]).lowLimit;
+    high[static_cast<std::size_t>(m)] =
+        parseMeterLine(fileLines(bytes)[static_cast<std::size_t>(m - 1)]).highLimit;
   }
   for (int m = 1; m <= 6; ++m) {
     for (double v = -2; v <= 1000; v += 0.5) {

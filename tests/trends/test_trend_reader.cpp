@@ -35,7 +35,8 @@ TEST(GoodLineFastPath, AgreesWithTheFullParserOnEveryDamageOfAStationLine) {
       variants.push_back(damaged);
     }
   }
-  for (std::size_t length : {0UL, 18UL, 675UL, 677UL}) variants.push_back((text + "  ").substr(0, length));
+  for (std::size_t length : {0UL, 18UL, 675UL, 677UL})
+    variants.push_back((text + "  ").substr(0, length));
   std::size_t good = 0;
   for (const std::string& v : variants) {
     for (bool torn : {false, true}) {
@@ -59,7 +60,7 @@ TEST(TrendReader, GoodSetsGiveEachMeterItsValueAtTheSetsTime) {
   const Read r = readAll(setLine(values, "06:19:16") + flatLine(7, "06:20:16"));
   EXPECT_TRUE(r.odd.empty());
   ASSERT_EQ(r.data.size(), 2U);
-  EXPECT_EQ(r.data.times[0], daySeconds(2026, 12, 8) + 6 * 3600 + 19 * 60 + 16);
+  EXPECT_EQ(r.data.times[0], daySeconds(2026, 12, 8) + std::int64_t{6 * 3600 + 19 * 60 + 16});
   EXPECT_EQ(r.data.times[1] - r.data.times[0], 60);
   EXPECT_EQ(r.data.value(0, 1), 101.0F);
   EXPECT_EQ(r.data.value(0, 16), 116.0F);
@@ -71,14 +72,15 @@ TEST(TrendReader, OddLinesAreCountedWithTheirNumberAndDb2csvsWordsAndNeverDrawn)
   std::vector<Fields> readings;
   for (int m = 1; m <= 16; ++m) readings.push_back(fieldsOf(m == 4 ? 17 : m));
   const std::string good = flatLine(5, "06:19:16");
-  const std::string bytes = good + "garbage\r\n" + stationLine(readings) +
-                            flatLine(6, "06:21:16") + good.substr(0, 300);
+  const std::string bytes =
+      good + "garbage\r\n" + stationLine(readings) + flatLine(6, "06:21:16") + good.substr(0, 300);
   const Read r = readAll(bytes);
   ASSERT_EQ(r.data.size(), 2U);
   EXPECT_EQ(r.data.value(1, 1), 6.0F);
   ASSERT_EQ(r.odd.size(), 3U);
-  EXPECT_EQ(reportText(r.odd[0]),
-            "line 2: 7 characters instead of 676; columns 5-18 \"age\" are no date and time (skipped)");
+  EXPECT_EQ(
+      reportText(r.odd[0]),
+      "line 2: 7 characters instead of 676; columns 5-18 \"age\" are no date and time (skipped)");
   EXPECT_EQ(reportText(r.odd[1]), "line 3: meter field \"17\" in slot 4 is not 01 to 16 (skipped)");
   EXPECT_EQ(r.odd[2].number, 5U);
   EXPECT_TRUE(r.odd[2].why.starts_with("torn: the file ends without CR LF; 300 characters"));

@@ -47,8 +47,8 @@ class TrendsExport : public TempDirTest {
     write("ct.dat", table);
   }
   int exportTo(const std::string& out, std::vector<std::string> more = {}) {
-    std::vector<std::string> args = {"--export", out, "--width", std::to_string(kWidth),
-                                     "--height", std::to_string(kHeight)};
+    std::vector<std::string> args = {
+        "--export", out, "--width", std::to_string(kWidth), "--height", std::to_string(kHeight)};
     args.insert(args.end(), more.begin(), more.end());
     return runProgram(TRENDS_PATH, args, dir_);
   }

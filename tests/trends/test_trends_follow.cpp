@@ -30,7 +30,7 @@ bool waitFor(const std::function<bool()>& done) {
 }
 
 std::int64_t at(int minutesAfterSix) {
-  return daySeconds(2026, 12, 8) + 6 * 3600 + minutesAfterSix * 60;
+  return daySeconds(2026, 12, 8) + 6 * std::int64_t{3600} + minutesAfterSix * std::int64_t{60};
 }
 
 class TrendsFollow : public TempDirTest {
@@ -107,7 +107,8 @@ TEST_F(TrendsFollow, FileCutShorterIsReadAgainFromTheStart) {
   ASSERT_TRUE(waitFor([&] { return !document.loading() && document.data().size() == 2; }));
   std::ofstream(path_, std::ios::binary | std::ios::trunc) << flatLine(9, minutesAfterSix(5));
   ASSERT_TRUE(waitFor([&] {
-    return !document.loading() && document.data().size() == 1 && document.data().value(0, 1) == 9.0F;
+    return !document.loading() && document.data().size() == 1 &&
+           document.data().value(0, 1) == 9.0F;
   }));
 }
 

@@ -14,7 +14,8 @@ using db2csv::testing::stationLine;
 // on 2026-12-08 at hh:mm:ss, made by the station's own record builder.
 inline std::string setLine(const std::vector<int>& values, const std::string& time) {
   std::vector<Fields> readings;
-  for (int m = 1; m <= 16; ++m) readings.push_back(fieldsOf(m, values[static_cast<std::size_t>(m - 1)]));
+  for (int m = 1; m <= 16; ++m)
+    readings.push_back(fieldsOf(m, values[static_cast<std::size_t>(m - 1)]));
   return stationLine(readings, "qN07", "12-08-2026", time);
 }
 
@@ -27,7 +28,8 @@ inline std::string flatLine(int value, const std::string& time) {
 inline std::string minutesAfterSix(int minutes) {
   const int h = 6 + minutes / 60;
   const int m = minutes % 60;
-  return (h < 10 ? "0" : "") + std::to_string(h) + ":" + (m < 10 ? "0" : "") + std::to_string(m) + ":00";
+  return (h < 10 ? "0" : "") + std::to_string(h) + ":" + (m < 10 ? "0" : "") + std::to_string(m) +
+         ":00";
 }
 
 // A ct.dat line for meter m with these low and high columns.

@@ -92,7 +92,7 @@ void appendRowsPlain(std::string& out, const GoodLine& line) {
   // Eleven quoted cells, ten commas and CR LF a row, besides the texts.
   std::size_t size = 0;
   for (const auto& fields : line.fields) {
-    size += line.marker.size() + when.size() + fields[0].size() + 11 * 2 + 10 + 2;
+    size += line.marker.size() + when.size() + fields[0].size() + std::size_t{11 * 2 + 10 + 2};
     for (std::string_view field : fields) size += field.size();
   }
   const std::size_t start = out.size();
@@ -155,8 +155,7 @@ void Converter::take(const LineView& line) {
 }
 
 void Converter::takeOdd(const LineView& line) {
-  const ParsedLine parsed =
-      dbline::parseLine({line.number, std::string(line.text), line.torn});
+  const ParsedLine parsed = dbline::parseLine({line.number, std::string(line.text), line.torn});
   const bool wanted = inRange(parsed, options_) && options_.keepOdd;
   ++oddLines_;
   report_(reportOf(line.number, parsed, wanted));

@@ -35,7 +35,8 @@ int main(int argc, char** argv) {
   if (options.from || options.to) {
     QObject::connect(&window.document(), &TrendsDocument::loaded, &window, [&window, &options] {
       const TrendData& data = window.document().data();
-      window.view().setRange({options.from.value_or(data.firstTime()), options.to.value_or(data.lastTime())});
+      window.view().setRange(
+          {options.from.value_or(data.firstTime()), options.to.value_or(data.lastTime())});
     });
   }
   window.show();

@@ -60,8 +60,9 @@ void MainWindow::buildMenus() {
   connect(fieldBox_, &QComboBox::currentIndexChanged, this,
           [this](int index) { document_.open(document_.path(), index + 2); });
   bar->addWidget(fieldBox_);
-  bar->addWidget(new QLabel("   wheel: zoom   drag or arrows: pan   Home: everything   "
-                            "double-click: one meter / all"));
+  bar->addWidget(
+      new QLabel("   wheel: zoom   drag or arrows: pan   Home: everything   "
+                 "double-click: one meter / all"));
 }
 
 void MainWindow::buildStatusBar() {
@@ -88,8 +89,9 @@ void MainWindow::updateStatus() {
   } else {
     sets = QString("%L1 sets").arg(data.size());
     if (data.size() > 0) {
-      sets += QString(", %1 to %2").arg(QString::fromStdString(timeText(data.firstTime())),
-                                        QString::fromStdString(timeText(data.lastTime())));
+      sets += QString(", %1 to %2")
+                  .arg(QString::fromStdString(timeText(data.firstTime())),
+                       QString::fromStdString(timeText(data.lastTime())));
     }
   }
   setsLabel_->setText(sets);
@@ -107,8 +109,9 @@ void MainWindow::updateStatus() {
 }
 
 void MainWindow::chooseFile() {
-  const QString path = QFileDialog::getOpenFileName(this, "Open a database", QFileInfo(document_.path()).path(),
-                                                    "Databases (*.db1);;All files (*)");
+  const QString path =
+      QFileDialog::getOpenFileName(this, "Open a database", QFileInfo(document_.path()).path(),
+                                   "Databases (*.db1);;All files (*)");
   if (!path.isEmpty()) openDatabase(path, document_.field());
 }
 

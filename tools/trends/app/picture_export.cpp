@@ -81,9 +81,8 @@ QString writePicture(const QString& path, const TrendScene& scene, int width, in
 
 int runExport(const TrendOptions& options) {
   const std::string input = options.inputPath;
-  TrendReader reader(options.field, [&input](const OddLine& odd) {
-    printError(input + ": " + reportText(odd));
-  });
+  TrendReader reader(options.field,
+                     [&input](const OddLine& odd) { printError(input + ": " + reportText(odd)); });
   DbFileTail tail(input);
   const TailOutcome outcome = tail.readMore(reader);
   if (!outcome.ok) {
@@ -105,8 +104,8 @@ int runExport(const TrendOptions& options) {
   scene.meter = options.meter;
   scene.breakGap = breakGapOf(reader.data());
   scene.title = titleOf(path, options.field, scene.range, reader.data().size());
-  const QString error =
-      writePicture(QString::fromStdString(options.exportPath), scene, options.width, options.height);
+  const QString error = writePicture(QString::fromStdString(options.exportPath), scene,
+                                     options.width, options.height);
   if (!error.isEmpty()) {
     printError(error.toStdString());
     return 2;

@@ -18,7 +18,9 @@ QByteArray readSmallFile(const QString& path, bool& found) {
   return found ? file.read(kSideFileLimit) : QByteArray();
 }
 
-std::string bytesOf(const QByteArray& bytes) { return {bytes.constData(), static_cast<std::size_t>(bytes.size())}; }
+std::string bytesOf(const QByteArray& bytes) {
+  return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+}
 
 }  // namespace
 
@@ -99,7 +101,8 @@ void TrendsDocument::readAppended() {
     return;
   }
   const QString problem =
-      outcome.ok ? QString() : "cannot read " + path_ + ": " + QString::fromStdString(outcome.error);
+      outcome.ok ? QString()
+                 : "cannot read " + path_ + ": " + QString::fromStdString(outcome.error);
   if (outcome.bytes > 0 || problem != problem_) {
     problem_ = problem;
     emit grew();
@@ -131,7 +134,8 @@ void TrendsDocument::readSideFiles() {
 void TrendsDocument::watchAgain() {
   const QDir dir = QFileInfo(path_).dir();
   QStringList wanted = {dir.path()};
-  for (const QString& name : {QFileInfo(path_).fileName(), QString("ct.dat"), QString("alarmlog.txt")}) {
+  for (const QString& name :
+       {QFileInfo(path_).fileName(), QString("ct.dat"), QString("alarmlog.txt")}) {
     if (QFileInfo::exists(dir.filePath(name))) wanted << dir.filePath(name);
   }
   QStringList missing;

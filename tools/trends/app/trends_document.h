@@ -46,8 +46,8 @@ class TrendsDocument : public QObject {
   void readAppended();
 
  signals:
-  void loaded();   // a whole new file is in place
-  void grew();     // sets were appended
+  void loaded();  // a whole new file is in place
+  void grew();    // sets were appended
   void sideFilesChanged();
 
  private:

@@ -42,7 +42,8 @@ void paintFrame(const PanelPaint& pp, const std::vector<TimeTick>& ticks) {
   pp.p.drawRect(b.left - 1, b.top - 1, b.width + 1, b.height + 1);
   pp.p.setPen(textColour());
   const Box& cell = pp.panel.cell;
-  pp.p.drawText(QRect(b.left, cell.top, b.width, b.top - cell.top - 1), Qt::AlignLeft | Qt::AlignBottom,
+  pp.p.drawText(QRect(b.left, cell.top, b.width, b.top - cell.top - 1),
+                Qt::AlignLeft | Qt::AlignBottom,
                 QString("meter %1").arg(pp.panel.meter, 2, 10, QChar('0')));
   const QRect labels(cell.left, b.top - 6, b.left - cell.left - 4, b.height + 12);
   pp.p.drawText(labels, Qt::AlignRight | Qt::AlignTop, valueLabel(pp.scale.high, pp.scale));
@@ -53,8 +54,10 @@ void paintLimits(const PanelPaint& pp) {
   if (pp.limits == nullptr) return;
   const Box& b = pp.panel.plot;
   pp.p.setPen(QPen(limitColour(), 1));
-  if (pp.limits->highOn) pp.p.drawLine(b.left, pp.y(pp.limits->high), b.right(), pp.y(pp.limits->high));
-  if (pp.limits->lowOn) pp.p.drawLine(b.left, pp.y(pp.limits->low), b.right(), pp.y(pp.limits->low));
+  if (pp.limits->highOn)
+    pp.p.drawLine(b.left, pp.y(pp.limits->high), b.right(), pp.y(pp.limits->high));
+  if (pp.limits->lowOn)
+    pp.p.drawLine(b.left, pp.y(pp.limits->low), b.right(), pp.y(pp.limits->low));
 }
 
 void paintValues(const PanelPaint& pp, bool sparse) {
@@ -151,7 +154,8 @@ void paintTrends(QPainter& painter, int width, int height, const TrendScene& sce
     paintBeyond(pp);
     paintAlarms(pp);
     painter.restore();
-    if (panel.meter > kMeters - 4 || scene.meter != 0) paintTimeLabels(painter, panel, scene, ticks);
+    if (panel.meter > kMeters - 4 || scene.meter != 0)
+      paintTimeLabels(painter, panel, scene, ticks);
   }
 }
 

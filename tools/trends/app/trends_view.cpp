@@ -71,7 +71,9 @@ void TrendsView::onGrew() {
   emit viewChanged();
 }
 
-int TrendsView::plotWidth() const { return layoutPanels(width(), height(), meter_).front().plot.width; }
+int TrendsView::plotWidth() const {
+  return layoutPanels(width(), height(), meter_).front().plot.width;
+}
 
 void TrendsView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
@@ -85,7 +87,8 @@ void TrendsView::paintEvent(QPaintEvent*) {
   }
   scene.range = range_;
   scene.meter = meter_;
-  QString title = QFileInfo(document_.path()).fileName() + "   field " + QString::number(document_.field());
+  QString title =
+      QFileInfo(document_.path()).fileName() + "   field " + QString::number(document_.field());
   if (!ready) title += "   reading...";
   if (ready && document_.data().size() > 0) {
     title += "   " + QString::fromStdString(timeText(range_.from)) + "  to  " +
@@ -107,7 +110,8 @@ void TrendsView::zoom(double factor, double anchorShare) {
 }
 
 void TrendsView::pan(double share) {
-  const auto shift = static_cast<std::int64_t>(std::llround(share * static_cast<double>(range_.to - range_.from)));
+  const auto shift =
+      static_cast<std::int64_t>(std::llround(share * static_cast<double>(range_.to - range_.from)));
   range_.from += shift;
   range_.to += shift;
   following_ = range_.to >= document_.data().lastTime();
@@ -121,8 +125,10 @@ void TrendsView::wheelEvent(QWheelEvent* event) {
   // the cursor is over.
   const int panel = panelAt(event->position().toPoint());
   const std::vector<Panel> panels = layoutPanels(width(), height(), meter_);
-  const Box& over = panel > 0 && meter_ == 0 ? panels[static_cast<std::size_t>(panel - 1)].plot : plot;
-  const double share = std::clamp((event->position().x() - over.left) / std::max(over.width, 1), 0.0, 1.0);
+  const Box& over =
+      panel > 0 && meter_ == 0 ? panels[static_cast<std::size_t>(panel - 1)].plot : plot;
+  const double share =
+      std::clamp((event->position().x() - over.left) / std::max(over.width, 1), 0.0, 1.0);
   zoom(event->angleDelta().y() > 0 ? 0.8 : 1.25, share);
 }
 
@@ -153,14 +159,27 @@ void TrendsView::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void TrendsView::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {
-    case Qt::Key_Home: showWholeRange(); break;
-    case Qt::Key_Escape: showMeter(0); break;
-    case Qt::Key_Left: pan(-0.1); break;
-    case Qt::Key_Right: pan(0.1); break;
+    case Qt::Key_Home:
+      showWholeRange();
+      break;
+    case Qt::Key_Escape:
+      showMeter(0);
+      break;
+    case Qt::Key_Left:
+      pan(-0.1);
+      break;
+    case Qt::Key_Right:
+      pan(0.1);
+      break;
     case Qt::Key_Plus:
-    case Qt::Key_Equal: zoom(0.8, 0.5); break;
-    case Qt::Key_Minus: zoom(1.25, 0.5); break;
-    default: QWidget::keyPressEvent(event);
+    case Qt::Key_Equal:
+      zoom(0.8, 0.5);
+      break;
+    case Qt::Key_Minus:
+      zoom(1.25, 0.5);
+      break;
+    default:
+      QWidget::keyPressEvent(event);
   }
 }
 
@@ -180,16 +199,21 @@ void TrendsView::showHover(const QPoint& at, const QPoint& global) {
   }
   const std::vector<Panel> panels = layoutPanels(width(), height(), meter_);
   const Box& plot = panels[meter_ == 0 ? static_cast<std::size_t>(meter - 1) : 0].plot;
-  const double share = std::clamp(static_cast<double>(at.x() - plot.left) / std::max(plot.width - 1, 1), 0.0, 1.0);
-  const auto t = range_.from + static_cast<std::int64_t>(std::llround(share * static_cast<double>(range_.to - range_.from)));
+  const double share =
+      std::clamp(static_cast<double>(at.x() - plot.left) / std::max(plot.width - 1, 1), 0.0, 1.0);
+  const auto t =
+      range_.from +
+      static_cast<std::int64_t>(std::llround(share * static_cast<double>(range_.to - range_.from)));
   const std::size_t set = data.nearest(t);
   const float v = data.value(set, meter);
-  const QString value = std::isnan(v) ? QString("no value") : QString::number(static_cast<double>(v), 'g', 7);
-  QToolTip::showText(global, QString("meter %1\n%2\nfield %3: %4")
-                                 .arg(meter, 2, 10, QChar('0'))
-                                 .arg(QString::fromStdString(timeText(data.times[set])))
-                                 .arg(data.field)
-                                 .arg(value),
+  const QString value =
+      std::isnan(v) ? QString("no value") : QString::number(static_cast<double>(v), 'g', 7);
+  QToolTip::showText(global,
+                     QString("meter %1\n%2\nfield %3: %4")
+                         .arg(meter, 2, 10, QChar('0'))
+                         .arg(QString::fromStdString(timeText(data.times[set])))
+                         .arg(data.field)
+                         .arg(value),
                      this);
 }
 

@@ -22,7 +22,8 @@ std::optional<AlarmMark> markOf(const std::string& line) {
     return std::nullopt;
   }
   const int number = (meter[0] - '0') * 10 + (meter[1] - '0');
-  const std::optional<std::int64_t> time = stampSeconds(std::string_view(line).substr(line.size() - 14));
+  const std::optional<std::int64_t> time =
+      stampSeconds(std::string_view(line).substr(line.size() - 14));
   if (number < 1 || number > 16 || !time) return std::nullopt;
   return AlarmMark{number, kind == " high ", *time};
 }

@@ -62,7 +62,8 @@ Reduction reduceByScan(const TrendData& data, const TimeRange& range, Reduction 
 // The first set of column c: the first whose time maps to c or later.
 std::size_t columnStart(const TrendData& data, const TimeRange& range, int columns, int c) {
   const auto& t = data.times;
-  if (c >= columns) return static_cast<std::size_t>(std::upper_bound(t.begin(), t.end(), range.to) - t.begin());
+  if (c >= columns)
+    return static_cast<std::size_t>(std::upper_bound(t.begin(), t.end(), range.to) - t.begin());
   const std::int64_t width = std::max<std::int64_t>(range.to - range.from, 1);
   const std::int64_t boundary = range.from + (c * width + columns - 1) / columns;
   return static_cast<std::size_t>(std::lower_bound(t.begin(), t.end(), boundary) - t.begin());
@@ -111,7 +112,8 @@ Reduction reduceByBlocks(const TrendData& data, const TimeRange& range, Reductio
       if (span.points == 0) continue;
       std::size_t firstSet = a;
       while (std::isnan(data.value(firstSet, m))) ++firstSet;
-      span.joined = joinedAfter(previousPointTime(data, firstSet, m), data.times[firstSet], breakGap);
+      span.joined =
+          joinedAfter(previousPointTime(data, firstSet, m), data.times[firstSet], breakGap);
       r.meters[static_cast<std::size_t>(m - 1)][static_cast<std::size_t>(c)] = span;
     }
     a = b;

@@ -12,7 +12,7 @@ namespace meterstation::trends {
 
 struct TailOutcome {
   bool ok = true;
-  std::string error;   // the system's reason when !ok
+  std::string error;      // the system's reason when !ok
   bool replaced = false;  // the file shrank or is another file: read it anew
   std::size_t bytes = 0;  // read this time
 };

@@ -16,8 +16,8 @@ struct MeterLimits {
 };
 
 struct LimitTable {
-  bool found = false;  // a ct.dat was there to read
-  int lines = 0;       // meter lines it had, at most 16
+  bool found = false;                             // a ct.dat was there to read
+  int lines = 0;                                  // meter lines it had, at most 16
   std::array<MeterLimits, kMeters + 1> meters{};  // 1 to 16; 0 unused
 };
 

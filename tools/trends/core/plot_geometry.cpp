@@ -68,10 +68,12 @@ int rowOf(double value, const ValueScale& scale, const Box& plot) {
 }
 
 std::vector<TimeTick> timeTicks(const TimeRange& range, int maxTicks) {
+  constexpr std::int64_t kHour = 3600;
+  constexpr std::int64_t kDay = 86400;
   static constexpr std::int64_t kSteps[] = {
-      60,        300,        900,        1800,       3600,        3 * 3600,    6 * 3600,
-      12 * 3600, 86400,      2 * 86400,  7 * 86400,  14 * 86400,  28 * 86400,  56 * 86400,
-      91 * 86400, 182 * 86400, 364 * 86400, 728 * 86400, 1820 * 86400};
+      60,         300,        900,        1800,       kHour,      3 * kHour, 6 * kHour,
+      12 * kHour, kDay,       2 * kDay,   7 * kDay,   14 * kDay,  28 * kDay, 56 * kDay,
+      91 * kDay,  182 * kDay, 364 * kDay, 728 * kDay, 1820 * kDay};
   const std::int64_t span = std::max<std::int64_t>(range.to - range.from, 1);
   std::int64_t step = kSteps[std::size(kSteps) - 1];
   for (std::int64_t candidate : kSteps) {
@@ -82,7 +84,7 @@ std::vector<TimeTick> timeTicks(const TimeRange& range, int maxTicks) {
   }
   std::vector<TimeTick> ticks;
   // Round to the step counted from midnight, or from a Monday for weeks.
-  const std::int64_t origin = step % (7 * 86400) == 0 ? 4 * 86400 : 0;
+  const std::int64_t origin = step % (7 * kDay) == 0 ? 4 * kDay : 0;
   std::int64_t t = range.from - (((range.from - origin) % step) + step) % step;
   if (t < range.from) t += step;
   for (; t <= range.to; t += step) {

@@ -17,7 +17,9 @@ struct Box {
   int height = 0;
   int right() const { return left + width - 1; }
   int bottom() const { return top + height - 1; }
-  bool contains(int x, int y) const { return x >= left && x <= right() && y >= top && y <= bottom(); }
+  bool contains(int x, int y) const {
+    return x >= left && x <= right() && y >= top && y <= bottom();
+  }
 };
 
 struct Panel {

@@ -43,7 +43,9 @@ Civil civilFromDays(std::int64_t z) {
   return {yoe + era * 400 + (month <= 2 ? 1 : 0), month, day};
 }
 
-std::int64_t floorDiv(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
+  return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
+}
 
 }  // namespace
 
@@ -51,7 +53,8 @@ std::optional<std::int64_t> stampSeconds(std::string_view stamp) {
   if (!dbline::isPlausibleStamp(stamp)) return std::nullopt;
   const std::int64_t day =
       daySeconds(digitsAt(stamp, 0, 4), digitsAt(stamp, 4, 2), digitsAt(stamp, 6, 2));
-  return day + digitsAt(stamp, 8, 2) * 3600 + digitsAt(stamp, 10, 2) * 60 + digitsAt(stamp, 12, 2);
+  return day + digitsAt(stamp, 8, 2) * std::int64_t{3600} +
+         digitsAt(stamp, 10, 2) * std::int64_t{60} + digitsAt(stamp, 12, 2);
 }
 
 std::int64_t daySeconds(int year, int month, int day) {
@@ -64,8 +67,9 @@ std::string timeText(std::int64_t seconds) {
   const Civil c = civilFromDays(days);
   const int daySecond = static_cast<int>(rest);
   char text[96];
-  std::snprintf(text, sizeof text, "%04lld-%02d-%02d %02d:%02d:%02d", static_cast<long long>(c.year),
-                c.month, c.day, daySecond / 3600, daySecond / 60 % 60, daySecond % 60);
+  std::snprintf(text, sizeof text, "%04lld-%02d-%02d %02d:%02d:%02d",
+                static_cast<long long>(c.year), c.month, c.day, daySecond / 3600,
+                daySecond / 60 % 60, daySecond % 60);
   return text;
 }
 

@@ -26,8 +26,8 @@ inline constexpr std::size_t kBlockSets = 16;
 struct TrendData {
   int field = 2;  // 2 to 8, the reading's field these values come from
   std::vector<std::int64_t> times;
-  std::vector<float> values;  // kMeters per set, meter 1 first
-  bool rising = true;         // times never go back in file order
+  std::vector<float> values;      // kMeters per set, meter 1 first
+  bool rising = true;             // times never go back in file order
   std::vector<BlockSpan> blocks;  // kMeters per block of kBlockSets sets
 
   std::size_t size() const { return times.size(); }

@@ -9,9 +9,9 @@ namespace meterstation::trends {
 
 struct TrendOptions {
   std::string inputPath = "qn.db1";
-  std::string exportPath;  // empty: open the window
-  int field = 2;           // 2 to 8
-  int meter = 0;           // 1 to 16 for one meter large; 0 all sixteen
+  std::string exportPath;            // empty: open the window
+  int field = 2;                     // 2 to 8
+  int meter = 0;                     // 1 to 16 for one meter large; 0 all sixteen
   std::optional<std::int64_t> from;  // first second of the day, inclusive
   std::optional<std::int64_t> to;    // last second of the day, inclusive
   int width = 1600;
