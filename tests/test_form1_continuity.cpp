@@ -129,6 +129,36 @@ TEST_F(Form1Continuity, ACompletedSetCutShortBeforeItsJournalWasEmptiedIsNotKept
   EXPECT_EQ(linesOf(lost, kDir + kIncompleteSetsFile).size(), 17U);
 }
 
+// A crash after an unfinished set went to incomplete-sets.txt and before
+// its journal was emptied leaves both: the next start must not keep the
+// readings a second time.
+TEST_F(Form1Continuity, AnUnfinishedSetKeptJustBeforeACrashIsNotKeptAgain) {
+  feedSet(s, 7, 5);
+  const std::string journal = s.files.contents(kDir + kJournalFile);
+  StationHarness taken{false};
+  startAfter(taken, s);
+  taken.openPort();
+  ASSERT_EQ(linesOf(taken, kDir + kIncompleteSetsFile).size(), 6U);
+  taken.files.files[kDir + kJournalFile] = journal;
+  StationHarness again{false};
+  startAfter(again, taken);
+  again.openPort();
+  EXPECT_EQ(linesOf(again, kDir + kIncompleteSetsFile).size(), 6U);
+  EXPECT_EQ(again.files.contents(kDir + kJournalFile), "");
+
+  // The same at the end of a run: the set in progress kept as ended.
+  again.synchronise();
+  feedSet(again, 8, 2);
+  const std::string ending = again.files.contents(kDir + kJournalFile);
+  again.form.Form_Unload();
+  ASSERT_EQ(linesOf(again, kDir + kIncompleteSetsFile).size(), 9U);
+  again.files.files[kDir + kJournalFile] = ending;
+  StationHarness after{false};
+  startAfter(after, again);
+  after.openPort();
+  EXPECT_EQ(linesOf(after, kDir + kIncompleteSetsFile).size(), 9U);
+}
+
 TEST_F(Form1Continuity, AnUnfinishedSetIsKeptWhenTheProgramEnds) {
   feedSet(s, 4, 2);
   s.form.Form_Unload();

@@ -4,6 +4,31 @@
 
 namespace meterstation {
 
+namespace {
+
+// The readings of an unfinished set as incomplete-sets.txt holds them,
+// without the heading, whose time differs from one keeping to the next.
+std::string keptReadings(const std::vector<JournalEntry>& entries) {
+  const std::string block = incompleteSetText(entries, true, "");
+  return block.substr(block.find("\r\n") + 2);
+}
+
+// A crash between keeping a journal's readings and emptying the journal
+// leaves them in both: they stand at the end of incomplete-sets.txt, or
+// are the last line waiting for it.
+bool alreadyKept(Files& files, const AppendQueue& pending, const std::string& path,
+                 const std::vector<JournalEntry>& entries) {
+  const std::string readings = keptReadings(entries);
+  const auto waiting = pending.lines().find(path);
+  if (waiting != pending.lines().end() && !waiting->second.empty()) {
+    return waiting->second.back().ends_with(readings);
+  }
+  const ReadResult kept = files.read(path);
+  return kept.ok && kept.bytes.ends_with(readings);
+}
+
+}  // namespace
+
 // Each accepted reading goes to disk the moment it joins the set, so a
 // crash in the middle of a set loses none of its readings.
 void Form1::journalReading(const JournalEntry& entry) {
@@ -60,7 +85,8 @@ void Form1::takeUpJournal() {
       keptOrEmpty = false;
     } else {
       const Journal journal = decodeJournal(found.bytes);
-      if (!journal.entries.empty() && !(journal.completed && setReachedItsFile(journal))) {
+      if (!journal.entries.empty() && !(journal.completed && setReachedItsFile(journal)) &&
+          !alreadyKept(files_, pending_, dir + kIncompleteSetsFile, journal.entries)) {
         keepIncompleteSet(dir, journal.entries, true);
         keptOrEmpty = pending_.waiting(dir + kIncompleteSetsFile) == 0 || !queueSaveFailed_;
       }
