@@ -98,6 +98,13 @@ TEST_F(TrendsFollow, DatabaseAndMeterTableThatAppearLaterAreTakenUp) {
   ASSERT_TRUE(waitFor([&] { return document.limits().found; }));
   EXPECT_TRUE(document.limits().meters[1].highOn);
   EXPECT_EQ(document.limits().lines, 1);
+
+  // Each alarm the station appends shows, also once the log exists.
+  TempDirTest::append("alarmlog.txt", "01 high qN0120261208060000\r\n");
+  ASSERT_TRUE(waitFor([&] { return document.alarms().marks.size() == 1; }));
+  TempDirTest::append("alarmlog.txt", "01 low  qN0120261208060100\r\n");
+  ASSERT_TRUE(waitFor([&] { return document.alarms().marks.size() == 2; }));
+  EXPECT_FALSE(document.alarms().marks[1].high);
 }
 
 TEST_F(TrendsFollow, FileCutShorterIsReadAgainFromTheStart) {

@@ -59,6 +59,7 @@ void TrendsDocument::open(const QString& path, int field) {
     loadFinished();
   }
   path_ = QFileInfo(path).absoluteFilePath();
+  sideFilesStamp_.clear();
   field_ = field;
   State shown = freshState(path_, field_);
   odd_ = std::move(shown.odd);
@@ -71,7 +72,15 @@ void TrendsDocument::open(const QString& path, int field) {
     const TailOutcome outcome = loading_.tail->readMore(*loading_.reader);
     loadError_ = outcome.ok ? QString() : QString::fromStdString(outcome.error);
   });
-  connect(loader_, &QThread::finished, this, &TrendsDocument::loadFinished, Qt::QueuedConnection);
+  // A load replaced by a newer one (another field, another file) must not
+  // take the newer one's place when its own notice arrives late.
+  const int generation = ++generation_;
+  connect(
+      loader_, &QThread::finished, this,
+      [this, generation] {
+        if (generation == generation_) loadFinished();
+      },
+      Qt::QueuedConnection);
   loader_->start();
   readSideFiles();
   watchAgain();
@@ -121,11 +130,24 @@ std::vector<OddLine> TrendsDocument::oddList() const {
 
 void TrendsDocument::readSideFiles() {
   const QDir dir = QFileInfo(path_).dir();
+  // The station renames its snapshot files into the directory at every set:
+  // the side files are read again only when they did change.
+  const QFileInfo table(dir.filePath("ct.dat"));
+  const QFileInfo log(dir.filePath("alarmlog.txt"));
+  const QString stamp = QString("%1 %2 %3 %4 %5 %6")
+                            .arg(table.exists())
+                            .arg(table.size())
+                            .arg(table.lastModified().toMSecsSinceEpoch())
+                            .arg(log.exists())
+                            .arg(log.size())
+                            .arg(log.lastModified().toMSecsSinceEpoch());
+  if (stamp == sideFilesStamp_) return;
+  sideFilesStamp_ = stamp;
   bool found = false;
-  const QByteArray table = readSmallFile(dir.filePath("ct.dat"), found);
-  limits_ = found ? limitsFromMeterTable(bytesOf(table)) : LimitTable{};
-  const QByteArray log = readSmallFile(dir.filePath("alarmlog.txt"), found);
-  alarms_ = parseAlarmLog(bytesOf(log));
+  const QByteArray tableBytes = readSmallFile(table.filePath(), found);
+  limits_ = found ? limitsFromMeterTable(bytesOf(tableBytes)) : LimitTable{};
+  const QByteArray logBytes = readSmallFile(log.filePath(), found);
+  alarms_ = parseAlarmLog(bytesOf(logBytes));
   emit sideFilesChanged();
 }
 

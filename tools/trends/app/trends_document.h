@@ -75,6 +75,8 @@ class TrendsDocument : public QObject {
   State loading_;
   QString loadError_;
   bool changedWhileLoading_ = false;
+  int generation_ = 0;
+  QString sideFilesStamp_;  // size and time of ct.dat and alarmlog.txt as last read
 };
 
 }  // namespace meterstation::trends
