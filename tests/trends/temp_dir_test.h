@@ -31,6 +31,10 @@ class TempDirTest : public ::testing::Test {
     std::ofstream(path(name), std::ios::binary | std::ios::app) << bytes;
   }
 
+  // The database of the directory, and an append to it.
+  std::string dbPath() const { return path("qn.db1"); }
+  void appendDb(const std::string& bytes) const { append("qn.db1", bytes); }
+
   std::string dir_;
 };
 

@@ -12,32 +12,25 @@ namespace {
 
 class DbFileTailTest : public TempDirTest {
  protected:
-  void SetUp() override {
-    TempDirTest::SetUp();
-    path_ = path("qn.db1");
-  }
-  void append(const std::string& bytes) const { TempDirTest::append("qn.db1", bytes); }
-
-  std::string path_;
   std::vector<OddLine> odd_;
   TrendReader reader_{2, [this](const OddLine& o) { odd_.push_back(o); }};
 };
 
 TEST_F(DbFileTailTest, ReadsOnlyWhatWasAppendedAndFinishesATornLineOnceItEnds) {
-  DbFileTail tail(path_);
+  DbFileTail tail(dbPath());
   const TailOutcome missing = tail.readMore(reader_);
   EXPECT_FALSE(missing.ok);
   EXPECT_EQ(missing.error, "No such file or directory");
 
   const std::string second = flatLine(2, "06:01:00");
-  append(flatLine(1, "06:00:00") + second.substr(0, 200));
+  appendDb(flatLine(1, "06:00:00") + second.substr(0, 200));
   EXPECT_EQ(tail.readMore(reader_).bytes, 678U + 200U);
   EXPECT_EQ(reader_.data().size(), 1U);
   ASSERT_TRUE(reader_.pendingOdd());
   EXPECT_EQ(reader_.pendingOdd()->number, 2U);
   EXPECT_EQ(tail.readMore(reader_).bytes, 0U);  // nothing new: nothing read
 
-  append(second.substr(200));
+  appendDb(second.substr(200));
   EXPECT_EQ(tail.readMore(reader_).bytes, 200U + 478U);  // the piece again, and the rest
   EXPECT_EQ(reader_.data().size(), 2U);
   EXPECT_FALSE(reader_.pendingOdd());
@@ -45,12 +38,12 @@ TEST_F(DbFileTailTest, ReadsOnlyWhatWasAppendedAndFinishesATornLineOnceItEnds) {
 }
 
 TEST_F(DbFileTailTest, TornPieceCutOffByTheStationIsReadAgainFromItsStart) {
-  DbFileTail tail(path_);
-  append(flatLine(1, "06:00:00") + flatLine(9, "06:01:00").substr(0, 300));
+  DbFileTail tail(dbPath());
+  appendDb(flatLine(1, "06:00:00") + flatLine(9, "06:01:00").substr(0, 300));
   tail.readMore(reader_);
   // The station moves the torn piece to qn.db1.partial and appends a set.
-  std::filesystem::resize_file(path_, 678);
-  append(flatLine(3, "06:02:00"));
+  std::filesystem::resize_file(dbPath(), 678);
+  appendDb(flatLine(3, "06:02:00"));
   const TailOutcome outcome = tail.readMore(reader_);
   EXPECT_TRUE(outcome.ok);
   EXPECT_FALSE(outcome.replaced);
@@ -60,17 +53,17 @@ TEST_F(DbFileTailTest, TornPieceCutOffByTheStationIsReadAgainFromItsStart) {
 }
 
 TEST_F(DbFileTailTest, ShrunkOrReplacedFileAsksToBeReadAnew) {
-  DbFileTail tail(path_);
-  append(flatLine(1, "06:00:00") + flatLine(2, "06:01:00"));
+  DbFileTail tail(dbPath());
+  appendDb(flatLine(1, "06:00:00") + flatLine(2, "06:01:00"));
   tail.readMore(reader_);
-  std::filesystem::resize_file(path_, 100);
+  std::filesystem::resize_file(dbPath(), 100);
   EXPECT_TRUE(tail.readMore(reader_).replaced);
 
-  DbFileTail other(path_);
+  DbFileTail other(dbPath());
   other.readMore(reader_);
   const std::string moved = dir_ + "/new.db1";
   std::ofstream(moved, std::ios::binary) << flatLine(5, "07:00:00") << flatLine(5, "07:01:00");
-  std::filesystem::rename(moved, path_);
+  std::filesystem::rename(moved, dbPath());
   EXPECT_TRUE(other.readMore(reader_).replaced);
 
   DbFileTail directory(dir_);

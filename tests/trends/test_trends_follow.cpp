@@ -33,28 +33,19 @@ std::int64_t at(int minutesAfterSix) {
   return daySeconds(2026, 12, 8) + 6 * std::int64_t{3600} + minutesAfterSix * std::int64_t{60};
 }
 
-class TrendsFollow : public TempDirTest {
- protected:
-  void SetUp() override {
-    TempDirTest::SetUp();
-    path_ = path("qn.db1");
-  }
-  void append(const std::string& bytes) const { TempDirTest::append("qn.db1", bytes); }
-
-  std::string path_;
-};
+using TrendsFollow = TempDirTest;
 
 TEST_F(TrendsFollow, SetsAppendedWhileItRunsAppearAndTheViewFollowsThem) {
-  append(flatLine(1, minutesAfterSix(0)) + flatLine(2, minutesAfterSix(1)));
+  appendDb(flatLine(1, minutesAfterSix(0)) + flatLine(2, minutesAfterSix(1)));
   TrendsDocument document;
   TrendsView view(document);
   view.resize(900, 600);
-  document.open(QString::fromStdString(path_), 2);
+  document.open(QString::fromStdString(dbPath()), 2);
   ASSERT_TRUE(waitFor([&] { return !document.loading(); }));
   ASSERT_EQ(document.data().size(), 2U);
   EXPECT_EQ(view.range().to, at(1));
 
-  append(flatLine(3, minutesAfterSix(2)));
+  appendDb(flatLine(3, minutesAfterSix(2)));
   ASSERT_TRUE(waitFor([&] { return document.data().size() == 3; }));
   EXPECT_EQ(document.data().value(2, 5), 3.0F);
   EXPECT_EQ(view.range().from, at(0));
@@ -62,10 +53,10 @@ TEST_F(TrendsFollow, SetsAppendedWhileItRunsAppearAndTheViewFollowsThem) {
 
   // Half a line counts as torn until the rest of it arrives.
   const std::string fourth = flatLine(4, minutesAfterSix(3));
-  append(fourth.substr(0, 333));
+  appendDb(fourth.substr(0, 333));
   ASSERT_TRUE(waitFor([&] { return document.oddCount() == 1; }));
   EXPECT_EQ(document.oddList().front().number, 4U);
-  append(fourth.substr(333));
+  appendDb(fourth.substr(333));
   ASSERT_TRUE(waitFor([&] { return document.data().size() == 4; }));
   EXPECT_EQ(document.oddCount(), 0U);
   EXPECT_TRUE(view.following());
@@ -73,7 +64,7 @@ TEST_F(TrendsFollow, SetsAppendedWhileItRunsAppearAndTheViewFollowsThem) {
   // Scrolled back, the view stays where the operator put it.
   view.setRange({at(0), at(1)});
   EXPECT_FALSE(view.following());
-  append(flatLine(5, minutesAfterSix(4)));
+  appendDb(flatLine(5, minutesAfterSix(4)));
   ASSERT_TRUE(waitFor([&] { return document.data().size() == 5; }));
   EXPECT_EQ(view.range().to, at(1));
   view.showWholeRange();
@@ -82,12 +73,12 @@ TEST_F(TrendsFollow, SetsAppendedWhileItRunsAppearAndTheViewFollowsThem) {
 
 TEST_F(TrendsFollow, DatabaseAndMeterTableThatAppearLaterAreTakenUp) {
   TrendsDocument document;
-  document.open(QString::fromStdString(path_), 2);
+  document.open(QString::fromStdString(dbPath()), 2);
   ASSERT_TRUE(waitFor([&] { return !document.loading(); }));
   EXPECT_TRUE(document.problem().contains("No such file or directory"));
   EXPECT_FALSE(document.limits().found);
 
-  append(flatLine(7, minutesAfterSix(0)));
+  appendDb(flatLine(7, minutesAfterSix(0)));
   ASSERT_TRUE(waitFor([&] { return document.data().size() == 1; }));
   EXPECT_TRUE(document.problem().isEmpty());
 
@@ -108,11 +99,11 @@ TEST_F(TrendsFollow, DatabaseAndMeterTableThatAppearLaterAreTakenUp) {
 }
 
 TEST_F(TrendsFollow, FileCutShorterIsReadAgainFromTheStart) {
-  append(flatLine(1, minutesAfterSix(0)) + flatLine(2, minutesAfterSix(1)));
+  appendDb(flatLine(1, minutesAfterSix(0)) + flatLine(2, minutesAfterSix(1)));
   TrendsDocument document;
-  document.open(QString::fromStdString(path_), 2);
+  document.open(QString::fromStdString(dbPath()), 2);
   ASSERT_TRUE(waitFor([&] { return !document.loading() && document.data().size() == 2; }));
-  std::ofstream(path_, std::ios::binary | std::ios::trunc) << flatLine(9, minutesAfterSix(5));
+  std::ofstream(dbPath(), std::ios::binary | std::ios::trunc) << flatLine(9, minutesAfterSix(5));
   ASSERT_TRUE(waitFor([&] {
     return !document.loading() && document.data().size() == 1 &&
            document.data().value(0, 1) == 9.0F;
