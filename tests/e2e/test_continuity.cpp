@@ -397,5 +397,24 @@ TEST_F(Continuity, ASecondStationOnTheSameWorkingDirectoryIsRefused) {
   EXPECT_TRUE(runner.running());
 }
 
+// Every start locks a queue file name of its own in the user's data
+// directory ("waiting-<pid>.lock"); a station that is gone, killed or ended
+// cleanly, should leave none behind, or an unattended station that starts
+// at every login gathers one file a start for good. Disabled: it fails
+// today (the locks stay); the fix belongs where the queue is adopted.
+TEST_F(Continuity, DISABLED_StationsThatAreGoneLeaveNoLockFilesInTheDataDirectory) {
+  for (int start = 0; start < 2; ++start) {
+    ProgramProcess runner;
+    startRunner(runner, {"--obs", "1"});
+    const QString ownLock =
+        user->dataDir() + "/waiting-" + QString::number(runner.process.processId()) + ".lock";
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(ownLock); }, 10000));
+    runner.killHard();
+  }
+  station = std::make_unique<StationUnderTest>();
+  const QStringList locks = QDir(user->dataDir()).entryList({"waiting-*.lock"});
+  EXPECT_LE(locks.size(), 1) << locks.join(' ').toStdString();
+}
+
 }  // namespace
 }  // namespace meterstation::e2e
