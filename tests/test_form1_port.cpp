@@ -20,11 +20,42 @@ TEST(Form1Window, LoadsWithCountersAtZeroAndPortButtonsDisabledUntilADirectoryIs
 
 TEST(Form1Window, DriveChangeShowsThatDrivesDirectoryAndRaisesTheDirectoryChange) {
   StationHarness s;
+  s.window.drives = {"D:\\", "E:\\"};
+  s.window.startDir = "E:\\meters\\qN03";  // the station was started there
   s.window.driveName = "E:\\";
-  s.window.driveDirs["E:\\"] = "E:\\meters\\qN03";
   s.form.Drive1_Change();
   EXPECT_EQ(s.window.dir, "E:\\meters\\qN03");
   EXPECT_TRUE(s.window.enabled[ButtonId::Command2]);
+}
+
+TEST(Form1Window, ADirectoryTheListCannotReadIsSaidInList2AndTheNextChoiceIsShown) {
+  StationHarness s;
+  s.window.drives = {"D:\\", "E:\\"};
+  s.window.setDirPath("E:\\meters\\qN03");
+  s.window.setDirPath("D:\\data\\qN07");
+  s.window.enabled[ButtonId::Command1] = false;
+  const std::string gone = "cannot read directory E:\\meters\\qN03: No such file or directory";
+  s.window.unreadable["E:\\meters\\qN03"] = gone;
+
+  // The directory last opened on E: is gone: its root is shown instead.
+  s.window.driveName = "E:\\";
+  s.form.Drive1_Change();
+  EXPECT_EQ(s.window.list2, std::vector<std::string>{gone});
+  EXPECT_EQ(s.window.dir, "E:\\");
+  EXPECT_TRUE(s.window.enabled[ButtonId::Command1]);
+
+  // Nothing on the drive can be read: Dir1 and the drive list stay where
+  // they were, and the port buttons as they were.
+  const std::string locked = "cannot read directory D:\\data\\qN07: Permission denied";
+  s.window.unreadable["D:\\data\\qN07"] = locked;
+  s.window.unreadable["D:\\"] = "cannot read directory D:\\: Permission denied";
+  s.window.enabled[ButtonId::Command1] = false;
+  s.window.driveName = "D:\\";
+  s.form.Drive1_Change();
+  EXPECT_EQ(s.window.list2, std::vector<std::string>({gone, locked, s.window.unreadable["D:\\"]}));
+  EXPECT_EQ(s.window.dir, "E:\\");
+  EXPECT_EQ(s.window.driveName, "E:\\");
+  EXPECT_FALSE(s.window.enabled[ButtonId::Command1]);
 }
 
 struct WorkDirCase {
@@ -39,7 +70,7 @@ class SelectWorkDirTest : public ::testing::TestWithParam<WorkDirCase> {};
 TEST_P(SelectWorkDirTest, TakesTheDirectoryAndItsMarker) {
   StationHarness s;
   s.window.dir = GetParam().dir;
-  s.window.separator = GetParam().separator;
+  s.host.separator = GetParam().separator;
   s.form.SelectWorkDir();
   EXPECT_EQ(s.form.state().workDir, GetParam().workDir);
   EXPECT_EQ(s.window.texts[TextId::Text1], GetParam().marker);

@@ -9,7 +9,7 @@ namespace {
 struct ResumeHarness {
   StationHarness s;
   FakeTimer dirTimer;
-  Resume resume{s.form, s.window, s.settings, s.files, s.serial, dirTimer};
+  Resume resume{s.form, s.window, s.settings, s.files, s.host, s.serial, dirTimer};
 
   ResumeHarness() {
     s.window.dir = "D:\\home";

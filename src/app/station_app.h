@@ -48,7 +48,7 @@ struct StationApp {
   // does nothing.
   void startResume() {
     if (resume) return;
-    resume = std::make_unique<Resume>(form, window, settings, files, serial, resumeTimer);
+    resume = std::make_unique<Resume>(form, window, settings, files, host, serial, resumeTimer);
     resumeTimer.bindTick([this] { resume->Timer_Tick(); });
     resume->start();
   }

@@ -30,6 +30,10 @@ class Host {
   virtual void unlock(const std::string& path) = 0;
   virtual int processId() = 0;
   virtual bool processRunning(int pid) = 0;
+
+  // The separator of the paths the station is given and builds: '/' on
+  // Linux.
+  virtual char pathSeparator() const = 0;
 };
 
 }  // namespace meterstation

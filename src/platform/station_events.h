@@ -13,6 +13,9 @@ class StationEvents {
   virtual void Form_Unload() = 0;
   virtual void Drive1_Change() = 0;
   virtual void Dir1_Change() = 0;
+  // The directory list could not open a directory; it stays where it was.
+  // A front end without a directory list never raises it.
+  virtual void Dir1_ReadError() {}
   virtual void Command1_Click() = 0;
   virtual void Command2_Click() = 0;
   virtual void Command3_Click() = 0;

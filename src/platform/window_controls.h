@@ -38,11 +38,14 @@ class WindowControls {
   // The open directory of Dir1: its full path, without a trailing separator
   // except at a drive's root.
   virtual std::string dirPath() const = 0;
-  // Shows the current directory of the given drive (or the given directory)
-  // and raises Dir1_Change.
+  // Shows the given directory, or for a drive's root the first directory
+  // DriveDirectories offers that can be read, and raises Dir1_Change. Each
+  // directory that cannot be read raises Dir1_ReadError; when none can, the
+  // list stays where it was.
   virtual void setDirPath(const std::string& path) = 0;
-  // The platform's path separator: '\\' on Windows, '/' on Linux.
-  virtual char pathSeparator() const = 0;
+  // Why the directory list last failed to open a directory, for the
+  // operator: "cannot read directory <path>: <reason>".
+  virtual std::string dirReadError() const = 0;
 
   virtual void beep() = 0;
   // Ends the program at once: the window closes and no later event runs.

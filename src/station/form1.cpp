@@ -66,9 +66,15 @@ void Form1::Dir1_Change() {
   }
 }
 
+// The directory list says why; the list itself stays where it was.
+void Form1::Dir1_ReadError() {
+  if (ended_) return;
+  window_.addItem(ListId::List2, window_.dirReadError());
+}
+
 std::string Form1::chosenWorkDir() const {
   const std::string path = window_.dirPath();
-  const char separator = window_.pathSeparator();
+  const char separator = host_.pathSeparator();
   return !path.empty() && path.back() == separator ? path : path + separator;
 }
 

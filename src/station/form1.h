@@ -46,6 +46,7 @@ class Form1 : public StationEvents {
   void Form_Unload() override;
   void Drive1_Change() override;
   void Dir1_Change() override;
+  void Dir1_ReadError() override;
   void Command1_Click() override;
   void Command2_Click() override;
   void Command3_Click() override;

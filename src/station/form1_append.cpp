@@ -7,7 +7,7 @@ namespace meterstation {
 std::string Form1::pathOf(const std::string& name) const { return state_.workDir + name; }
 
 std::string Form1::nameOf(const std::string& path) const {
-  const std::size_t cut = path.find_last_of(window_.pathSeparator());
+  const std::size_t cut = path.find_last_of(host_.pathSeparator());
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 

@@ -54,7 +54,7 @@ std::optional<int> temporaryOwner(const std::string& name) {
 void Form1::adoptWaitingLines() {
   const std::string dir = host_.dataDirectory();
   if (dir.empty()) return;
-  const std::string base = dir + window_.pathSeparator();
+  const std::string base = dir + host_.pathSeparator();
   for (const std::string& name : files_.list(dir)) {
     if (!queueOwner(name)) continue;
     const std::string path = base + name;

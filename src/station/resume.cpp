@@ -4,9 +4,15 @@
 
 namespace meterstation {
 
-Resume::Resume(Form1& form, WindowControls& window, SettingsStore& store, Files& files,
+Resume::Resume(Form1& form, WindowControls& window, SettingsStore& store, Files& files, Host& host,
                SerialPort& serial, Timer& timer)
-    : form_(form), window_(window), store_(store), files_(files), serial_(serial), timer_(timer) {}
+    : form_(form),
+      window_(window),
+      store_(store),
+      files_(files),
+      host_(host),
+      serial_(serial),
+      timer_(timer) {}
 
 void Resume::start() {
   const std::optional<RunSettings> run = store_.load();
@@ -52,7 +58,7 @@ void Resume::tryDirectory() {
 // The directory list's path has no separator at its end but at a root.
 std::string Resume::dirListPath() const {
   std::string path = run_.workDir;
-  const char separator = window_.pathSeparator();
+  const char separator = host_.pathSeparator();
   const bool root = path.size() == 1 || (path.size() == 3 && path[1] == ':');
   if (!root && path.size() > 1 && path.back() == separator) path.pop_back();
   return path;

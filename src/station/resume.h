@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/files.h"
+#include "platform/host.h"
 #include "platform/serial_port.h"
 #include "platform/settings_store.h"
 #include "platform/timer.h"
@@ -16,7 +17,7 @@ class Resume {
  public:
   static constexpr int kDirectoryRetryMs = 10000;
 
-  Resume(Form1& form, WindowControls& window, SettingsStore& store, Files& files,
+  Resume(Form1& form, WindowControls& window, SettingsStore& store, Files& files, Host& host,
          SerialPort& serial, Timer& timer);
 
   // Once the window is up. Says "nothing to resume" when no run is going.
@@ -36,6 +37,7 @@ class Resume {
   WindowControls& window_;
   SettingsStore& store_;
   Files& files_;
+  Host& host_;
   SerialPort& serial_;
   Timer& timer_;
   RunSettings run_;

@@ -16,21 +16,25 @@ class FakeHost : public Host {
   std::string dataDir = "R:\\meterstation";
   std::vector<std::string> errors;
   int pid = 4242;
-  std::set<std::string> held;            // locks this process holds
+  std::set<std::string> held;             // locks this process holds
   std::map<std::string, int> othersHold;  // locks of other running stations
   std::set<int> running;                  // other processes that still run
+  // A backslash by default, so drive-letter examples run as they are written.
+  char separator = '\\';
 
   std::string dataDirectory() override { return dataDir; }
   void printError(const std::string& line) override { errors.push_back(line); }
   LockOutcome lock(const std::string& path) override {
     const auto other = othersHold.find(path);
-    if (other != othersHold.end()) return {false, other->second, "Resource temporarily unavailable"};
+    if (other != othersHold.end())
+      return {false, other->second, "Resource temporarily unavailable"};
     held.insert(path);
     return {true, 0, {}};
   }
   void unlock(const std::string& path) override { held.erase(path); }
   int processId() override { return pid; }
   bool processRunning(int other) override { return other == pid || running.contains(other); }
+  char pathSeparator() const override { return separator; }
 };
 
 }  // namespace meterstation::testing

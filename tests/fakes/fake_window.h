@@ -6,34 +6,46 @@
 #include <string>
 #include <vector>
 
+#include "platform/drive_directories.h"
 #include "platform/station_events.h"
 #include "platform/window_controls.h"
+#include "platform/window_layout.h"
 
 namespace meterstation::testing {
 
-// The window's controls in memory, starting as the window opens. Paths
-// use "\" by default so drive-letter examples run as they are written.
+// The window's controls in memory, starting as the window opens. Its paths
+// are drive-letter paths, so the examples run as they are written; a drive
+// shows the directory DriveDirectories chooses, as in the real window.
 class FakeWindow : public WindowControls {
  public:
+  // For its drive list alone: the station takes its separator from the
+  // host.
+  static constexpr char kSeparator = '\\';
+
   std::vector<std::string> list1;
   std::vector<std::string> list2;
-  std::map<TextId, std::string> texts = {
-      {TextId::Text1, "qN01"}, {TextId::Text2, ""}, {TextId::Text3, "1"}, {TextId::Text4, "2000"}};
-  std::map<LabelId, std::string> captions = {
-      {LabelId::Label1, ""}, {LabelId::Label3, ""}, {LabelId::Label4, ""}};
+  // As the layout has them when the window opens.
+  std::map<TextId, std::string> texts;
+  std::map<LabelId, std::string> captions;
   std::optional<std::uint32_t> lamp;
-  std::map<CheckId, int> checks = {{CheckId::Check1, 0}, {CheckId::Check2, 1}};
-  std::map<ButtonId, bool> enabled = {{ButtonId::Command1, false}, {ButtonId::Command2, false},
-                                      {ButtonId::Command3, false}, {ButtonId::Command4, false},
-                                      {ButtonId::Command5, true},  {ButtonId::Command6, true}};
+  std::map<CheckId, int> checks;
+  std::map<ButtonId, bool> enabled;
   std::string driveName = "D:\\";
   std::string dir = "D:\\data\\qN07";
-  // The current directory of each drive, shown when the drive is chosen.
-  std::map<std::string, std::string> driveDirs;
-  char separator = '\\';
+  std::vector<std::string> drives = {"D:\\"};
+  // Where the station was started.
+  std::string startDir = "D:\\data\\qN07";
+  // Directories the list cannot read, with the text it gives for each.
+  std::map<std::string, std::string> unreadable;
+  std::string readError;
+  DriveDirectories driveDirectories{kSeparator};
   int beeps = 0;
   bool ended = false;
   StationEvents* events = nullptr;
+
+  FakeWindow() {
+    for (const ControlSpec& control : kWindowLayout) startAs(control);
+  }
 
   void addItem(ListId list, const std::string& item) override {
     (list == ListId::List1 ? list1 : list2).push_back(item);
@@ -57,13 +69,49 @@ class FakeWindow : public WindowControls {
   std::string drive() const override { return driveName; }
   std::string dirPath() const override { return dir; }
   void setDirPath(const std::string& path) override {
-    const auto it = driveDirs.find(path);
-    dir = it != driveDirs.end() ? it->second : path;
-    if (events != nullptr) events->Dir1_Change();
+    for (const std::string& candidate : driveDirectories.candidates(path, startDir, drives)) {
+      if (const auto failed = unreadable.find(candidate); failed != unreadable.end()) {
+        readError = failed->second;
+        if (events != nullptr) events->Dir1_ReadError();
+        continue;
+      }
+      dir = candidate;
+      driveDirectories.opened(dir, drives);
+      followDir();
+      if (events != nullptr) events->Dir1_Change();
+      return;
+    }
+    followDir();
   }
-  char pathSeparator() const override { return separator; }
+  std::string dirReadError() const override { return readError; }
   void beep() override { ++beeps; }
   void endProgram() override { ended = true; }
+
+  void startAs(const ControlSpec& control) {
+    const std::string text(control.text);
+    switch (control.kind) {
+      case ControlKind::TextBox:
+        texts[static_cast<TextId>(control.id)] = text;
+        break;
+      case ControlKind::Label:
+        if (control.id != kNoId) captions[static_cast<LabelId>(control.id)] = text;
+        break;
+      case ControlKind::CheckBox:
+        checks[static_cast<CheckId>(control.id)] = control.ticked ? 1 : 0;
+        break;
+      case ControlKind::Button:
+        enabled[static_cast<ButtonId>(control.id)] = control.enabled;
+        break;
+      default:
+        break;
+    }
+  }
+
+  // The drive list shows the drive Dir1 is on.
+  void followDir() {
+    const std::string drive = driveHolding(dir, drives, kSeparator);
+    if (!drive.empty()) driveName = drive;
+  }
 
   bool list2Has(const std::string& item) const {
     for (const std::string& line : list2) {

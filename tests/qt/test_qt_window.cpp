@@ -12,14 +12,21 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
+#include <numeric>
+#include <set>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/qt/dir_list.h"
 #include "platform/qt/drive_list.h"
+#include "platform/qt/qt_host.h"
 #include "platform/qt/qt_window.h"
 #include "platform/qt/station_list_view.h"
+#include "platform/window_layout.h"
 
 namespace meterstation {
 namespace {
@@ -28,6 +35,7 @@ class RecordingEvents : public StationEvents {
  public:
   std::vector<std::string> log;
   std::function<void()> onDriveChange;
+  std::function<void()> onReadError;
 
   void Form_Load() override { log.push_back("Form_Load"); }
   void Form_Unload() override { log.push_back("Form_Unload"); }
@@ -36,6 +44,10 @@ class RecordingEvents : public StationEvents {
     if (onDriveChange) onDriveChange();
   }
   void Dir1_Change() override { log.push_back("Dir1_Change"); }
+  void Dir1_ReadError() override {
+    log.push_back("Dir1_ReadError");
+    if (onReadError) onReadError();
+  }
   void Command1_Click() override { log.push_back("Command1_Click"); }
   void Command2_Click() override { log.push_back("Command2_Click"); }
   void Command3_Click() override { log.push_back("Command3_Click"); }
@@ -49,46 +61,44 @@ class RecordingEvents : public StationEvents {
   void Session_End() override { log.push_back("Session_End"); }
 };
 
-struct ControlRow {
-  const char* name;
-  const char* kind;
-  const char* text;  // nullptr: the control shows no text
-  const char* toolTip;
-  int left, top, width, height;
-};
+const char* classOf(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::DriveList:
+      return "meterstation::DriveList";
+    case ControlKind::DirList:
+      return "meterstation::DirList";
+    case ControlKind::Button:
+      return "QPushButton";
+    case ControlKind::ListBox:
+      return "meterstation::StationListView";
+    case ControlKind::Lamp:
+      return "QFrame";
+    case ControlKind::Label:
+      return "QLabel";
+    case ControlKind::TextBox:
+      return "QLineEdit";
+    case ControlKind::CheckBox:
+      return "QCheckBox";
+  }
+  return "";
+}
 
-const std::vector<ControlRow> kControls = {
-    {"Drive1", "meterstation::DriveList", nullptr, "Select drive for processor to be read.", 120,
-     120, 2175, 315},
-    {"Dir1", "meterstation::DirList", nullptr,
-     "Select subdirectory for processor to be read with double click.", 120, 480, 2175, 1440},
-    {"Command1", "QPushButton", "Com1", "Com port to read processor.", 2400, 120, 855, 375},
-    {"Command2", "QPushButton", "Com2", "Com port to read processor.", 2400, 600, 855, 375},
-    {"Command3", "QPushButton", "Com3", "Com port to read processor.", 2400, 1080, 855, 375},
-    {"Command4", "QPushButton", "Com4", "Com port to read processor.", 2400, 1560, 855, 375},
-    {"List1", "meterstation::StationListView", nullptr, "Processor data stream.", 3360, 120, 4215,
-     3375},
-    {"Shape1", "QFrame", nullptr, "", 120, 2040, 3135, 1455},
-    {"Label1", "QLabel", "", "Progress template.", 360, 2640, 2055, 255},
-    {"Label4", "QLabel", "", "Obs counter.", 2280, 2640, 735, 255},
-    {"Text1", "QLineEdit", "qN01", "Processor subdirectory and file marker (4 char).", 120, 3720,
-     615, 285},
-    {"Text2", "QLineEdit", "", "Lines count.", 840, 3720, 615, 285},
-    {"Label3", "QLabel", "", "Processor type.", 1680, 3720, 615, 255},
-    {"Command6", "QPushButton", "Init", "Initialize default support files when Obs # is cleared.",
-     2520, 3720, 615, 255},
-    {"Command5", "QPushButton", "End now", "Stop processing without updating database.", 3360, 3720,
-     855, 255},
-    {"Label6", "QLabel", "Obs #", "", 4440, 3720, 735, 255},
-    {"Text3", "QLineEdit", "1", "Set number of complete observation sets (groups of 16).", 5160,
-     3720, 615, 285},
-    {"Label5", "QLabel", "Interval", "", 6120, 3720, 615, 255},
-    {"Text4", "QLineEdit", "2000", "Timing interval.", 6840, 3720, 615, 285},
-    {"Check1", "QCheckBox", "debug", "", 840, 4200, 855, 255},
-    {"Check2", "QCheckBox", "vista fix", "", 840, 4440, 855, 255},
-    {"List2", "meterstation::StationListView", nullptr, "Alarm limits and status.", 3360, 4200,
-     4215, 840},
-};
+bool showsText(ControlKind kind) {
+  return kind == ControlKind::Button || kind == ControlKind::Label ||
+         kind == ControlKind::TextBox || kind == ControlKind::CheckBox;
+}
+
+// The table's controls in the keyboard's order.
+QStringList focusOrder() {
+  std::vector<const ControlSpec*> tabbed;
+  for (const ControlSpec& spec : kWindowLayout) {
+    if (spec.tabIndex != kNoTab) tabbed.push_back(&spec);
+  }
+  std::ranges::sort(tabbed, {}, &ControlSpec::tabIndex);
+  QStringList names;
+  for (const ControlSpec* spec : tabbed) names << QString::fromLatin1(spec->name);
+  return names;
+}
 
 QString shownText(QWidget* w) {
   if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
@@ -103,39 +113,106 @@ std::string latin1Range(int from, int to) {
   return bytes;
 }
 
-TEST(QtWindow, OpensWithEveryControlAsLaidOut) {
+TEST(WindowLayout, EveryControlFitsHasAnIdOfItsOwnAndAPlaceInTheFocusOrder) {
+  const TwipsRect client{0, 0, kClientWidthTwips, kClientHeightTwips};
+  std::set<std::string_view> names;
+  std::set<std::pair<ControlKind, int>> ids;
+  std::vector<int> tabs;
+  for (const ControlSpec& spec : kWindowLayout) {
+    SCOPED_TRACE(std::string(spec.name));
+    EXPECT_TRUE(names.insert(spec.name).second) << "named once";
+    EXPECT_TRUE(liesWithin(spec.at, client));
+    EXPECT_GT(spec.at.width, 0);
+    EXPECT_GT(spec.at.height, 0);
+    if (spec.id != kNoId) {
+      EXPECT_TRUE(ids.insert({spec.kind, spec.id}).second) << "id used once";
+    }
+    if (spec.tabIndex != kNoTab) tabs.push_back(spec.tabIndex);
+  }
+  std::ranges::sort(tabs);
+  std::vector<int> complete(tabs.size());
+  std::iota(complete.begin(), complete.end(), 0);
+  EXPECT_EQ(tabs, complete) << "every place from 0 taken once";
+
+  // A label on the lamp is made after it, so it is drawn over it.
+  const auto lamp = std::ranges::find(kWindowLayout, ControlKind::Lamp, &ControlSpec::kind);
+  ASSERT_NE(lamp, kWindowLayout.end());
+  for (auto spec = kWindowLayout.begin(); spec != kWindowLayout.end(); ++spec) {
+    if (spec != lamp && liesWithin(spec->at, lamp->at)) {
+      EXPECT_GT(spec, lamp) << spec->name;
+    }
+  }
+}
+
+TEST(QtWindow, BuildsEveryControlAsTheLayoutSays) {
   QtWindow window;
-  EXPECT_EQ(window.windowTitle(), "Quellnetix Tessaro v1.17Type2");
+  EXPECT_EQ(window.windowTitle(), QString::fromLatin1(kWindowTitle));
   const qreal dpiX = window.screen()->logicalDotsPerInchX();
   const qreal dpiY = window.screen()->logicalDotsPerInchY();
   const auto px = [](int twips, qreal dpi) { return qRound(twips * dpi / 1440); };
-  EXPECT_EQ(window.minimumSize(), QSize(px(7680, dpiX), px(5295, dpiY)));
+  EXPECT_EQ(window.minimumSize(), QSize(px(kClientWidthTwips, dpiX), px(kClientHeightTwips, dpiY)));
   EXPECT_EQ(window.maximumSize(), window.minimumSize());
+  EXPECT_EQ(window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size(),
+            static_cast<qsizetype>(kWindowLayout.size()))
+      << "no control beyond the layout's";
 
-  for (const ControlRow& row : kControls) {
-    SCOPED_TRACE(row.name);
-    auto* w = window.findChild<QWidget*>(row.name);
+  for (const ControlSpec& spec : kWindowLayout) {
+    SCOPED_TRACE(std::string(spec.name));
+    auto* w = window.findChild<QWidget*>(QString::fromLatin1(spec.name));
     ASSERT_NE(w, nullptr);
-    EXPECT_STREQ(w->metaObject()->className(), row.kind);
-    if (row.text) {
-      EXPECT_EQ(shownText(w), row.text);
+    EXPECT_STREQ(w->metaObject()->className(), classOf(spec.kind));
+    if (showsText(spec.kind)) {
+      EXPECT_EQ(shownText(w), QString::fromLatin1(spec.text));
     }
-    EXPECT_EQ(w->toolTip(), row.toolTip);
-    EXPECT_EQ(w->geometry(), QRect(px(row.left, dpiX), px(row.top, dpiY), px(row.width, dpiX),
-                                   px(row.height, dpiY)));
+    EXPECT_EQ(w->toolTip(), QString::fromLatin1(spec.toolTip));
+    EXPECT_EQ(w->geometry(), QRect(px(spec.at.left, dpiX), px(spec.at.top, dpiY),
+                                   px(spec.at.width, dpiX), px(spec.at.height, dpiY)));
+    EXPECT_TRUE(QRect(QPoint(0, 0), window.minimumSize()).contains(w->geometry()));
+    EXPECT_EQ(w->isEnabled(), spec.enabled);
+    EXPECT_EQ(spec.tabIndex != kNoTab, (w->focusPolicy() & Qt::TabFocus) != 0)
+        << "in the focus order exactly when it takes focus";
+    if (spec.kind == ControlKind::CheckBox) {
+      EXPECT_EQ(window.checkValue(static_cast<CheckId>(spec.id)), spec.ticked ? 1 : 0);
+    }
   }
-  for (const char* name : {"Command1", "Command2", "Command3", "Command4"}) {
-    EXPECT_FALSE(window.findChild<QWidget*>(name)->isEnabled()) << name;
-  }
-  EXPECT_TRUE(window.findChild<QWidget*>("Command5")->isEnabled());
-  EXPECT_TRUE(window.findChild<QWidget*>("Command6")->isEnabled());
-  EXPECT_EQ(window.checkValue(CheckId::Check1), 0);
-  EXPECT_EQ(window.checkValue(CheckId::Check2), 1);
   EXPECT_FALSE(window.lamp()->autoFillBackground());
   EXPECT_EQ(window.list(ListId::List1)->count(), 0u);
   EXPECT_EQ(window.list(ListId::List2)->count(), 0u);
   EXPECT_EQ(window.dirPath(), QDir::currentPath().toStdString());
-  EXPECT_EQ(window.pathSeparator(), '/');
+  // The station joins the window's paths with the host's separator.
+  EXPECT_EQ(QtHost().pathSeparator(), '/');
+}
+
+// The controls the logic reaches by id are the ones the layout names.
+TEST(QtWindow, EveryControlIdReachesItsWidget) {
+  QtWindow window;
+  const auto nameOf = [](ControlKind kind, int id) {
+    const auto spec = std::ranges::find_if(
+        kWindowLayout, [&](const ControlSpec& c) { return c.kind == kind && c.id == id; });
+    return spec == kWindowLayout.end() ? QString() : QString::fromLatin1(spec->name);
+  };
+  const auto bound = [&](ControlKind kind, int id, const QWidget* widget) {
+    ASSERT_NE(widget, nullptr) << classOf(kind) << " " << id;
+    EXPECT_EQ(widget->objectName(), nameOf(kind, id));
+  };
+  for (const ListId id : {ListId::List1, ListId::List2}) {
+    bound(ControlKind::ListBox, idOf(id), window.list(id));
+  }
+  for (const TextId id : {TextId::Text1, TextId::Text2, TextId::Text3, TextId::Text4}) {
+    bound(ControlKind::TextBox, idOf(id), window.textBox(id));
+  }
+  for (const LabelId id : {LabelId::Label1, LabelId::Label3, LabelId::Label4}) {
+    bound(ControlKind::Label, idOf(id), window.label(id));
+  }
+  for (const CheckId id : {CheckId::Check1, CheckId::Check2}) {
+    bound(ControlKind::CheckBox, idOf(id), window.checkBox(id));
+  }
+  for (int b = 0; b <= idOf(ButtonId::Command6); ++b) {
+    bound(ControlKind::Button, b, window.button(static_cast<ButtonId>(b)));
+  }
+  EXPECT_EQ(window.lamp()->objectName(), nameOf(ControlKind::Lamp, kNoId));
+  EXPECT_EQ(window.driveList()->objectName(), nameOf(ControlKind::DriveList, kNoId));
+  EXPECT_EQ(window.dirList()->objectName(), nameOf(ControlKind::DirList, kNoId));
 }
 
 TEST(QtWindow, TabFollowsTheFocusOrder) {
@@ -147,15 +224,14 @@ TEST(QtWindow, TabFollowsTheFocusOrder) {
   window.show();
   window.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-  window.list(ListId::List1)->setFocus();
+  const QStringList expected = focusOrder();
+  window.findChild<QWidget*>(expected.front())->setFocus();
   QStringList order{QApplication::focusWidget()->objectName()};
-  for (int i = 0; i < 16; ++i) {
+  for (qsizetype i = 0; i < expected.size(); ++i) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     order << QApplication::focusWidget()->objectName();
   }
-  EXPECT_EQ(order, QStringList({"List1", "Command1", "Command2", "Command3", "Command4", "Drive1",
-                                "Dir1", "Text1", "Text2", "Command5", "Text3", "Text4", "List2",
-                                "Command6", "Check1", "Check2", "List1"}));
+  EXPECT_EQ(order, expected + QStringList{expected.front()}) << "and round to the first again";
 }
 
 TEST(QtWindow, LampShowsItsColourUnderTheTransparentLabels) {
@@ -354,6 +430,8 @@ TEST_F(BoundWindowTest, ADriveShowsItsCurrentDirectory) {
 
 TEST_F(BoundWindowTest, AnUnreadableDirectoryIsReportedAndChangesNothing) {
   window.bind(events);
+  // The station writes the window's reason into List2, as its handler does.
+  events.onReadError = [&] { window.addItem(ListId::List2, window.dirReadError()); };
   setDir(base + "/plain/sub");
   ASSERT_TRUE(QDir(base + "/driveC").removeRecursively());
   setDir(base + "/driveC");
@@ -363,7 +441,7 @@ TEST_F(BoundWindowTest, AnUnreadableDirectoryIsReportedAndChangesNothing) {
   EXPECT_EQ(
       window.list(ListId::List2)->item(0),
       "cannot read directory " + (base + "/driveC").toStdString() + ": No such file or directory");
-  EXPECT_EQ(events.log, std::vector<std::string>({"Dir1_Change"}));
+  EXPECT_EQ(events.log, std::vector<std::string>({"Dir1_Change", "Dir1_ReadError"}));
 }
 
 TEST_F(BoundWindowTest, EndProgramExitsAndSilencesEveryEvent) {

@@ -72,7 +72,7 @@ struct RealFilesStation {
       : dir(root + "/qN07"), files(std::move(calls)) {
     ::mkdir(dir.c_str(), 0777);
     window.dir = dir;
-    window.separator = '/';
+    host.separator = '/';
     window.texts[TextId::Text3] = "9999";
     host.dataDir = root + "/data";
     ::mkdir(host.dataDir.c_str(), 0777);

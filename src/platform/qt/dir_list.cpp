@@ -18,20 +18,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path toFsPath(const QString& path) {
-#ifdef Q_OS_WIN
-  return fs::path(path.toStdWString());
-#else
-  return fs::path(QFile::encodeName(path).toStdString());
-#endif
-}
+fs::path toFsPath(const QString& path) { return fs::path(QFile::encodeName(path).toStdString()); }
 
 QString fromFsName(const fs::path& name) {
-#ifdef Q_OS_WIN
-  return QString::fromStdWString(name.native());
-#else
   return QFile::decodeName(QByteArray::fromStdString(name.native()));
-#endif
 }
 
 bool fitsLatin1(const QString& text) {

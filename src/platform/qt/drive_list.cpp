@@ -5,15 +5,14 @@
 
 #include <algorithm>
 
+#include "platform/drive_directories.h"
+
 namespace meterstation {
 
 namespace {
 
-#ifdef Q_OS_WIN
-constexpr Qt::CaseSensitivity kPathCase = Qt::CaseInsensitive;
-#else
+// Paths that differ only in case are different directories.
 constexpr Qt::CaseSensitivity kPathCase = Qt::CaseSensitive;
-#endif
 
 bool fitsLatin1(const QString& text) {
   return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
@@ -32,14 +31,6 @@ QStringList sortedUnique(QStringList roots) {
 }
 
 }  // namespace
-
-bool pathLiesUnder(const QString& path, const QString& root) {
-  if (root.isEmpty()) return false;
-  if (path.compare(root, kPathCase) == 0) return true;
-  // A root such as "/" or "C:/" already ends in the separator.
-  const QString prefix = root.endsWith('/') ? root : root + '/';
-  return path.startsWith(prefix, kPathCase);
-}
 
 DriveList::DriveList(QWidget* parent) : QComboBox(parent) {
   setDrives(mountedRoots());
@@ -67,6 +58,12 @@ QStringList DriveList::drives() const {
   return roots;
 }
 
+std::vector<std::string> DriveList::rootPaths() const {
+  std::vector<std::string> roots;
+  for (const QString& root : drives()) roots.push_back(root.toStdString());
+  return roots;
+}
+
 void DriveList::setDrives(const QStringList& roots) {
   const QString keep = chosen_;
   clear();
@@ -82,11 +79,7 @@ void DriveList::refresh() { setDrives(mountedRoots()); }
 
 QString DriveList::driveOf(const QString& path) const {
   const QString clean = QDir::cleanPath(QDir::fromNativeSeparators(path));
-  QString best;
-  for (const QString& root : drives()) {
-    if (pathLiesUnder(clean, root) && root.size() > best.size()) best = root;
-  }
-  return best;
+  return QString::fromStdString(driveHolding(clean.toStdString(), rootPaths(), '/'));
 }
 
 bool DriveList::isDrive(const QString& path) const {

@@ -4,12 +4,15 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+#include <vector>
+
 namespace meterstation {
 
-// The drive list: drive letters on Windows, the roots of the mounted
-// volumes elsewhere. Paths are in Qt's form ('/' separators); the entries
-// show them in the platform's form. Only the operator's choice of another
-// entry raises driveChosen; selecting from code never does.
+// The drive list: the roots of the mounted volumes. Paths are in Qt's form
+// ('/' separators); the entries show them in the platform's form. Only the
+// operator's choice of another entry raises driveChosen; selecting from
+// code never does.
 class DriveList : public QComboBox {
   Q_OBJECT
 
@@ -19,6 +22,8 @@ class DriveList : public QComboBox {
   // The chosen drive's root.
   QString drive() const;
   QStringList drives() const;
+  // The same, as the station's Qt-free code takes paths.
+  std::vector<std::string> rootPaths() const;
   // Replaces the entries (sorted, without duplicates), keeping the chosen
   // drive when it is still listed.
   void setDrives(const QStringList& roots);
@@ -48,8 +53,5 @@ class DriveList : public QComboBox {
 
   QString chosen_;
 };
-
-// Whether a path lies at or under a root, both in Qt's form.
-bool pathLiesUnder(const QString& path, const QString& root);
 
 }  // namespace meterstation

@@ -26,4 +26,7 @@ int QtHost::processId() { return currentProcessId(); }
 
 bool QtHost::processRunning(int pid) { return meterstation::processRunning(pid); }
 
+// The separator of the paths the window shows and dataDirectory() gives.
+char QtHost::pathSeparator() const { return QDir::separator().toLatin1(); }
+
 }  // namespace meterstation

@@ -16,6 +16,7 @@ class QtHost : public Host {
   void unlock(const std::string& path) override;
   int processId() override;
   bool processRunning(int pid) override;
+  char pathSeparator() const override;
 
  private:
   FileLocks locks_;

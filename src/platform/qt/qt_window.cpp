@@ -15,6 +15,9 @@
 #endif
 
 #include <algorithm>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/qt/dir_list.h"
 #include "platform/qt/drive_list.h"
@@ -24,21 +27,7 @@ namespace meterstation {
 
 namespace {
 
-const char* const kTitle = "Quellnetix Tessaro v1.17Type2";
-
-// Positions in twips, as the window was laid out: left, top, width, height.
-struct Twips {
-  int left;
-  int top;
-  int width;
-  int height;
-};
-
-constexpr int kClientWidth = 7680;
-constexpr int kClientHeight = 5295;
-constexpr int kTwipsPerInch = 1440;
-
-QString latin1(const std::string& text) {
+QString latin1(std::string_view text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
@@ -63,10 +52,45 @@ std::size_t indexOf(LabelId id) { return static_cast<std::size_t>(id); }
 std::size_t indexOf(CheckId id) { return static_cast<std::size_t>(id); }
 std::size_t indexOf(ButtonId id) { return static_cast<std::size_t>(id); }
 
+QPushButton* makeButton(const ControlSpec& spec, QWidget* parent) {
+  auto* button = new QPushButton(latin1(spec.text), parent);
+  button->setEnabled(spec.enabled);
+  return button;
+}
+
+QLineEdit* makeTextBox(const ControlSpec& spec, QWidget* parent) {
+  auto* box = new QLineEdit(latin1(spec.text), parent);
+  box->setValidator(new Latin1Validator(box));
+  return box;
+}
+
+QLabel* makeLabel(const ControlSpec& spec, QWidget* parent) {
+  auto* label = new QLabel(latin1(spec.text), parent);
+  // Captions come from the station; markup in them is text to show.
+  label->setTextFormat(Qt::PlainText);
+  return label;
+}
+
+QCheckBox* makeCheckBox(const ControlSpec& spec, QWidget* parent) {
+  auto* box = new QCheckBox(latin1(spec.text), parent);
+  box->setChecked(spec.ticked);
+  // "vista fix" does not fit its 855 twips in the ordinary face.
+  QFont narrow = box->font();
+  narrow.setStretch(QFont::Condensed);
+  box->setFont(narrow);
+  return box;
+}
+
+QFrame* makeLamp(QWidget* parent) {
+  auto* lamp = new QFrame(parent);
+  lamp->setFrameShape(QFrame::Box);
+  return lamp;
+}
+
 }  // namespace
 
 QtWindow::QtWindow(QWidget* parent) : QWidget(parent) {
-  setWindowTitle(QString::fromLatin1(kTitle));
+  setWindowTitle(latin1(kWindowTitle));
   // The layout was drawn for a small 8-point face; larger type would not
   // fit the 17-pixel buttons.
   QFont small = font();
@@ -81,100 +105,48 @@ void QtWindow::buildControls() {
   const QScreen* where = screen();
   const qreal dpiX = where ? where->logicalDotsPerInchX() : 96.0;
   const qreal dpiY = where ? where->logicalDotsPerInchY() : 96.0;
-  const auto place = [&](QWidget* widget, const char* name, Twips at, const char* tip) {
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setGeometry(
-        qRound(at.left * dpiX / kTwipsPerInch), qRound(at.top * dpiY / kTwipsPerInch),
-        qRound(at.width * dpiX / kTwipsPerInch), qRound(at.height * dpiY / kTwipsPerInch));
-    if (tip) widget->setToolTip(QString::fromLatin1(tip));
-  };
-  const auto makeButton = [&](const char* name, const char* caption, Twips at, const char* tip) {
-    auto* button = new QPushButton(QString::fromLatin1(caption), this);
-    place(button, name, at, tip);
-    return button;
-  };
-  const auto makeText = [&](const char* name, const char* initial, Twips at, const char* tip) {
-    auto* box = new QLineEdit(QString::fromLatin1(initial), this);
-    box->setValidator(new Latin1Validator(box));
-    place(box, name, at, tip);
-    return box;
-  };
-  const auto makeLabel = [&](const char* name, const char* caption, Twips at, const char* tip) {
-    auto* label = new QLabel(QString::fromLatin1(caption), this);
-    // Captions come from the station; markup in them is text to show.
-    label->setTextFormat(Qt::PlainText);
-    place(label, name, at, tip);
-    return label;
-  };
+  const auto pixels = [](int twips, qreal dpi) { return qRound(twips * dpi / kTwipsPerInch); };
+  setFixedSize(pixels(kClientWidthTwips, dpiX), pixels(kClientHeightTwips, dpiY));
 
-  setFixedSize(qRound(kClientWidth * dpiX / kTwipsPerInch),
-               qRound(kClientHeight * dpiY / kTwipsPerInch));
-
-  drive_ = new DriveList(this);
-  place(drive_, "Drive1", {120, 120, 2175, 315}, "Select drive for processor to be read.");
-  dir_ = new DirList(this);
-  place(dir_, "Dir1", {120, 480, 2175, 1440},
-        "Select subdirectory for processor to be read with double click.");
-
-  const char* const portTip = "Com port to read processor.";
-  buttons_[0] = makeButton("Command1", "Com1", {2400, 120, 855, 375}, portTip);
-  buttons_[1] = makeButton("Command2", "Com2", {2400, 600, 855, 375}, portTip);
-  buttons_[2] = makeButton("Command3", "Com3", {2400, 1080, 855, 375}, portTip);
-  buttons_[3] = makeButton("Command4", "Com4", {2400, 1560, 855, 375}, portTip);
-  // The port buttons wait until a drive or directory has been chosen.
-  for (std::size_t i = 0; i < 4; ++i) buttons_[i]->setEnabled(false);
-
-  lists_[0] = new StationListView(this);
-  place(lists_[0], "List1", {3360, 120, 4215, 3375}, "Processor data stream.");
-
-  lamp_ = new QFrame(this);
-  lamp_->setFrameShape(QFrame::Box);
-  place(lamp_, "Shape1", {120, 2040, 3135, 1455}, nullptr);
-  labels_[indexOf(LabelId::Label1)] =
-      makeLabel("Label1", "", {360, 2640, 2055, 255}, "Progress template.");
-  labels_[indexOf(LabelId::Label4)] =
-      makeLabel("Label4", "", {2280, 2640, 735, 255}, "Obs counter.");
-  // The status text and counter are read off the lamp.
-  labels_[indexOf(LabelId::Label1)]->raise();
-  labels_[indexOf(LabelId::Label4)]->raise();
-
-  textBoxes_[0] = makeText("Text1", "qN01", {120, 3720, 615, 285},
-                           "Processor subdirectory and file marker (4 char).");
-  textBoxes_[1] = makeText("Text2", "", {840, 3720, 615, 285}, "Lines count.");
-  labels_[indexOf(LabelId::Label3)] =
-      makeLabel("Label3", "", {1680, 3720, 615, 255}, "Processor type.");
-  buttons_[5] = makeButton("Command6", "Init", {2520, 3720, 615, 255},
-                           "Initialize default support files when Obs # is cleared.");
-  buttons_[4] = makeButton("Command5", "End now", {3360, 3720, 855, 255},
-                           "Stop processing without updating database.");
-  makeLabel("Label6", "Obs #", {4440, 3720, 735, 255}, nullptr);
-  textBoxes_[2] = makeText("Text3", "1", {5160, 3720, 615, 285},
-                           "Set number of complete observation sets (groups of 16).");
-  makeLabel("Label5", "Interval", {6120, 3720, 615, 255}, nullptr);
-  textBoxes_[3] = makeText("Text4", "2000", {6840, 3720, 615, 285}, "Timing interval.");
-
-  checkBoxes_[0] = new QCheckBox(QStringLiteral("debug"), this);
-  place(checkBoxes_[0], "Check1", {840, 4200, 855, 255}, nullptr);
-  checkBoxes_[1] = new QCheckBox(QStringLiteral("vista fix"), this);
-  checkBoxes_[1]->setChecked(true);
-  place(checkBoxes_[1], "Check2", {840, 4440, 855, 255}, nullptr);
-  // "vista fix" does not fit its 855 twips in the ordinary face.
-  for (QCheckBox* box : checkBoxes_) {
-    QFont narrow = box->font();
-    narrow.setStretch(QFont::Condensed);
-    box->setFont(narrow);
+  std::vector<std::pair<int, QWidget*>> tabbed;
+  for (const ControlSpec& spec : kWindowLayout) {
+    QWidget* widget = makeControl(spec);
+    widget->setObjectName(latin1(spec.name));
+    widget->setGeometry(pixels(spec.at.left, dpiX), pixels(spec.at.top, dpiY),
+                        pixels(spec.at.width, dpiX), pixels(spec.at.height, dpiY));
+    if (!spec.toolTip.empty()) widget->setToolTip(latin1(spec.toolTip));
+    if (spec.tabIndex != kNoTab) tabbed.emplace_back(spec.tabIndex, widget);
   }
-
-  lists_[1] = new StationListView(this);
-  place(lists_[1], "List2", {3360, 4200, 4215, 840}, "Alarm limits and status.");
-
-  const std::array<QWidget*, 16> focusOrder = {
-      lists_[0], buttons_[0],   buttons_[1],    buttons_[2],   buttons_[3],   drive_,
-      dir_,      textBoxes_[0], textBoxes_[1],  buttons_[4],   textBoxes_[2], textBoxes_[3],
-      lists_[1], buttons_[5],   checkBoxes_[0], checkBoxes_[1]};
-  for (std::size_t i = 1; i < focusOrder.size(); ++i) {
-    QWidget::setTabOrder(focusOrder[i - 1], focusOrder[i]);
+  std::ranges::sort(tabbed, {}, &std::pair<int, QWidget*>::first);
+  for (std::size_t i = 1; i < tabbed.size(); ++i) {
+    QWidget::setTabOrder(tabbed[i - 1].second, tabbed[i].second);
   }
+}
+
+// Makes the control and binds it to its id, so the logic's calls reach it.
+QWidget* QtWindow::makeControl(const ControlSpec& spec) {
+  const auto slot = static_cast<std::size_t>(spec.id);
+  switch (spec.kind) {
+    case ControlKind::DriveList:
+      return drive_ = new DriveList(this);
+    case ControlKind::DirList:
+      return dir_ = new DirList(this);
+    case ControlKind::Button:
+      return buttons_.at(slot) = makeButton(spec, this);
+    case ControlKind::ListBox:
+      return lists_.at(slot) = new StationListView(this);
+    case ControlKind::Lamp:
+      return lamp_ = makeLamp(this);
+    case ControlKind::TextBox:
+      return textBoxes_.at(slot) = makeTextBox(spec, this);
+    case ControlKind::CheckBox:
+      return checkBoxes_.at(slot) = makeCheckBox(spec, this);
+    case ControlKind::Label:
+      break;
+  }
+  QLabel* label = makeLabel(spec, this);
+  if (spec.id != kNoId) labels_.at(slot) = label;
+  return label;
 }
 
 void QtWindow::connectControls() {
@@ -197,7 +169,7 @@ void QtWindow::connectControls() {
     dispatch(&StationEvents::Dir1_Change);
   });
   connect(dir_, &DirList::readFailed, this,
-          [this](const QString& message) { lists_[1]->addItem(bytes(message)); });
+          [this](const QString& message) { readFailed(bytes(message)); });
   connectRunControls();
 }
 
@@ -301,26 +273,13 @@ std::string QtWindow::drive() const { return bytes(QDir::toNativeSeparators(driv
 
 std::string QtWindow::dirPath() const { return bytes(QDir::toNativeSeparators(dir_->path())); }
 
-QStringList QtWindow::directoriesOfDrive(const QString& drive) const {
-  QStringList candidates;
-  if (const auto last = lastDirOnDrive_.constFind(drive); last != lastDirOnDrive_.cend()) {
-    candidates << *last;
-  }
-  const QString here = QDir::cleanPath(QDir::currentPath());
-  if (drive_->driveOf(here) == drive) candidates << here;
-  candidates << drive;
-  candidates.removeDuplicates();
-  return candidates;
-}
-
 void QtWindow::setDirPath(const std::string& path) {
   const QString requested = QDir::cleanPath(QDir::fromNativeSeparators(latin1(path)));
-  const QStringList candidates = drive_->isDrive(requested)
-                                     ? directoriesOfDrive(drive_->driveOf(requested))
-                                     : QStringList{requested};
-  for (const QString& candidate : candidates) {
-    if (const Result shown = dir_->open(candidate); !shown) {
-      lists_[1]->addItem(shown.error);
+  const std::string startDir = QDir::cleanPath(QDir::currentPath()).toStdString();
+  for (const std::string& candidate :
+       driveDirectories_.candidates(requested.toStdString(), startDir, drive_->rootPaths())) {
+    if (const Result shown = dir_->open(QString::fromStdString(candidate)); !shown) {
+      readFailed(shown.error);
       continue;
     }
     directoryShown(dir_->path());
@@ -331,13 +290,17 @@ void QtWindow::setDirPath(const std::string& path) {
   drive_->selectDriveOf(dir_->path());
 }
 
-void QtWindow::directoryShown(const QString& path) {
-  const QString drive = drive_->driveOf(path);
-  if (!drive.isEmpty()) lastDirOnDrive_[drive] = path;
-  drive_->selectDriveOf(path);
+void QtWindow::readFailed(const std::string& message) {
+  dirReadError_ = message;
+  dispatch(&StationEvents::Dir1_ReadError);
 }
 
-char QtWindow::pathSeparator() const { return QDir::separator().toLatin1(); }
+std::string QtWindow::dirReadError() const { return dirReadError_; }
+
+void QtWindow::directoryShown(const QString& path) {
+  driveDirectories_.opened(path.toStdString(), drive_->rootPaths());
+  drive_->selectDriveOf(path);
+}
 
 void QtWindow::beep() { QApplication::beep(); }
 

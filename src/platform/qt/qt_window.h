@@ -1,16 +1,16 @@
 #pragma once
 
-#include <QMap>
 #include <QString>
-#include <QStringList>
 #include <QWidget>
 
 #include <array>
 #include <cstdint>
 #include <string>
 
+#include "platform/drive_directories.h"
 #include "platform/station_events.h"
 #include "platform/window_controls.h"
+#include "platform/window_layout.h"
 
 class QCheckBox;
 class QFrame;
@@ -24,8 +24,8 @@ class DirList;
 class DriveList;
 class StationListView;
 
-// The station's one window. Every control carries its control name as its
-// objectName. Events reach the station only once bind() has been called
+// The station's one window, built from kWindowLayout. Every control carries
+// its control name as its objectName. Events reach the station only once bind() has been called
 // and stop for good at endProgram().
 class QtWindow : public QWidget, public WindowControls {
   Q_OBJECT
@@ -49,7 +49,7 @@ class QtWindow : public QWidget, public WindowControls {
   std::string drive() const override;
   std::string dirPath() const override;
   void setDirPath(const std::string& path) override;
-  char pathSeparator() const override;
+  std::string dirReadError() const override;
   void beep() override;
   void endProgram() override;
 
@@ -75,12 +75,12 @@ class QtWindow : public QWidget, public WindowControls {
 
  private:
   void buildControls();
+  QWidget* makeControl(const ControlSpec& spec);
   void connectControls();
   void connectRunControls();
   void dispatch(void (StationEvents::*handler)());
   void directoryShown(const QString& path);
-  // Where Dir1 goes for a drive, best first.
-  QStringList directoriesOfDrive(const QString& drive) const;
+  void readFailed(const std::string& message);
 
   StationEvents* events_ = nullptr;
   bool ended_ = false;
@@ -94,8 +94,9 @@ class QtWindow : public QWidget, public WindowControls {
   QFrame* lamp_ = nullptr;
   DriveList* drive_ = nullptr;
   DirList* dir_ = nullptr;
-  // The directory last shown on each drive in this run.
-  QMap<QString, QString> lastDirOnDrive_;
+  // Paths in Qt's form, '/' separated.
+  DriveDirectories driveDirectories_{'/'};
+  std::string dirReadError_;
 };
 
 }  // namespace meterstation
