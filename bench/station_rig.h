@@ -130,6 +130,7 @@ class RecordingPort : public SerialPort {
   Result output(const std::string& bytes) override { return inner_.output(bytes); }
   CommEvent commEvent() const override { return inner_.commEvent(); }
   std::string commEventText() const override { return inner_.commEventText(); }
+  int commEventRetryMs() const override { return inner_.commEventRetryMs(); }
 
   std::vector<std::string> inputs;
 

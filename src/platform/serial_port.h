@@ -35,7 +35,8 @@ class SerialPort {
   // After a failed open: keeps trying to open the port as for a lost one,
   // and notifies PortBack once it is open.
   virtual void retryOpenUntilBack() = 0;
-  // How often a lost port is tried again.
+  // How often a port that is not open is tried again, after a loss or
+  // retryOpenUntilBack.
   virtual int reopenPeriodMs() const = 0;
 
   // Every character received and not yet read; empties the receive buffer.
@@ -47,6 +48,9 @@ class SerialPort {
   // system's reason for a lost port).
   virtual CommEvent commEvent() const = 0;
   virtual std::string commEventText() const = 0;
+  // With PortLost: how often, in milliseconds, the port is tried again from
+  // now on; the station says so with the loss. 0 with the other kinds.
+  virtual int commEventRetryMs() const = 0;
 };
 
 }  // namespace meterstation

@@ -75,7 +75,7 @@ void Form1::reportCommEvent() {
       window_.setLampColour(kLampRed);
       window_.addItem(ListId::List2, "lost " + name + ": " + serial_.commEventText() +
                                          "; trying again every " +
-                                         decimalText(serial_.reopenPeriodMs() / 1000.0) + " s");
+                                         decimalText(serial_.commEventRetryMs() / 1000.0) + " s");
       break;
     case CommEvent::PortBack:
       window_.addItem(ListId::List2, name + " is back");

@@ -88,6 +88,9 @@ class FakeSerialPort : public SerialPort {
   }
   CommEvent commEvent() const override { return event; }
   std::string commEventText() const override { return eventText; }
+  int commEventRetryMs() const override {
+    return event == CommEvent::PortLost ? reopenPeriodMs() : 0;
+  }
 
  private:
   void notify(CommEvent kind, const std::string& text) {

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -6,17 +7,24 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <functional>
+#include <memory>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "platform/qt/qt_serial_port.h"
+#include "platform/serial/memory_port.h"
+#include "serial/comm_log.h"
 
 namespace meterstation {
 namespace {
+
+using testing::CommLog;
 
 bool waitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
   QElapsedTimer clock;
@@ -32,40 +40,6 @@ bool waitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
 void runEventsFor(int ms) {
   waitFor([] { return false; }, ms);
 }
-
-// Records what each notification reported, as the station would read it.
-class CommLog : public StationEvents {
- public:
-  explicit CommLog(SerialPort& port) : port_(port) {}
-  int count(CommEvent kind) const {
-    return static_cast<int>(std::count(kinds.begin(), kinds.end(), kind));
-  }
-
-  void MSComm1_OnComm() override {
-    kinds.push_back(port_.commEvent());
-    texts.push_back(port_.commEventText());
-  }
-  void Form_Load() override {}
-  void Form_Unload() override {}
-  void Drive1_Change() override {}
-  void Dir1_Change() override {}
-  void Command1_Click() override {}
-  void Command2_Click() override {}
-  void Command3_Click() override {}
-  void Command4_Click() override {}
-  void Command5_Click() override {}
-  void Command6_Click() override {}
-  void Timer1_Timer() override {}
-  void Controls_Change() override {}
-  void Timer2_Timer() override {}
-  void Session_End() override {}
-
-  std::vector<CommEvent> kinds;
-  std::vector<std::string> texts;
-
- private:
-  SerialPort& port_;
-};
 
 // The processor's end of the line.
 class PseudoTerminal {
@@ -93,6 +67,20 @@ class PseudoTerminal {
              return done == bytes.size() || (n < 0 && errno != EAGAIN);
            }) &&
            done == bytes.size();
+  }
+
+  // Reads without the event loop, for a thread of its own, until count
+  // bytes came or stop is set.
+  std::string receiveUntil(std::size_t count, const std::atomic<bool>& stop) {
+    std::string got;
+    while (got.size() < count && !stop) {
+      pollfd readable{master_, POLLIN, 0};
+      if (::poll(&readable, 1, 20) <= 0) continue;
+      char buffer[4096];
+      const ssize_t n = ::read(master_, buffer, sizeof buffer);
+      if (n > 0) got.append(buffer, static_cast<std::size_t>(n));
+    }
+    return got;
   }
 
   std::string receive(std::size_t count) {
@@ -315,6 +303,76 @@ TEST_F(QtSerialPortTest, OutputReachesTheLineInOrder) {
   EXPECT_EQ(line.receive(stop.size()), stop);
   ASSERT_TRUE(nextNotification());
   EXPECT_EQ(port.input(), "ack");
+}
+
+// More than a pseudo-terminal holds while nobody reads it, so that part of
+// it still waits in the port when the station closes it; the stop command
+// comes last.
+std::string longOutput() {
+  std::string bytes(std::size_t{256} * 1024, 'x');
+  bytes += std::string("AT TESSARO:") + '\x00' + "\r\n";
+  return bytes;
+}
+
+TEST_F(QtSerialPortTest, OutputStillLeavingWhenThePortClosesReachesTheLineFirst) {
+  PseudoTerminal line;
+  openOn(line);
+  const std::string bytes = longOutput();
+  ASSERT_TRUE(port.output(bytes).ok);
+  ASSERT_TRUE(port.setPortOpen(false).ok);
+  EXPECT_FALSE(port.portOpen());
+  EXPECT_EQ(port.state(), SerialLink::State::Stopping);
+
+  std::atomic<bool> stop{false};
+  std::string got;
+  std::thread processor([&] { got = line.receiveUntil(bytes.size(), stop); });
+  EXPECT_TRUE(waitFor([&] { return port.state() == SerialLink::State::Closed; }, 30000));
+  stop = true;
+  processor.join();
+  EXPECT_EQ(got.size(), bytes.size());
+  EXPECT_TRUE(got == bytes);
+  EXPECT_TRUE(log.kinds.empty());
+}
+
+// The program ends right after the stop command, with no event loop left
+// to send what the port still holds.
+TEST_F(QtSerialPortTest, OutputStillLeavingWhenTheProgramEndsReachesTheLineFirst) {
+  PseudoTerminal line;
+  pointAt(line);
+  auto station = std::make_unique<QtSerialPort>();
+  ASSERT_TRUE(station->setPortOpen(true).ok);
+  const std::string bytes = longOutput();
+  ASSERT_TRUE(station->output(bytes).ok);
+  ASSERT_TRUE(station->setPortOpen(false).ok);
+
+  std::atomic<bool> stop{false};
+  std::string got;
+  std::thread processor([&] { got = line.receiveUntil(bytes.size(), stop); });
+  station.reset();
+  stop = true;
+  processor.join();
+  EXPECT_EQ(got.size(), bytes.size());
+  EXPECT_TRUE(got == bytes);
+}
+
+// The factory's port in memory under the Qt event loop: a failure met
+// while the station sends is told once that handler has returned.
+TEST(QtSerialPortInMemory, AFailureDuringASendIsToldOnTheNextTurnOfTheLoop) {
+  std::unique_ptr<PortDevice> device = makePortDevice(PortKind::Memory);
+  auto& memory = dynamic_cast<MemoryPort&>(*device);
+  QtSerialPort port(std::move(device));
+  CommLog log(port);
+  port.bind(log);
+  ASSERT_TRUE(port.setPortOpen(true).ok);
+
+  memory.failDuringNextWrite(PortError::Write, "Input/output error");
+  ASSERT_TRUE(port.output("AT").ok);
+  EXPECT_TRUE(log.kinds.empty());
+  ASSERT_TRUE(waitFor([&] { return !log.kinds.empty(); }));
+  EXPECT_EQ(log.kinds, std::vector<CommEvent>{CommEvent::PortLost});
+  EXPECT_EQ(log.texts.back(), "Input/output error");
+  EXPECT_EQ(log.retryMs.back(), 2000);
+  EXPECT_FALSE(memory.isOpen());
 }
 
 }  // namespace

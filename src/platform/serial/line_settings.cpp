@@ -85,4 +85,11 @@ ParsedLineSettings parseLineSettings(const std::string& text) {
   return parsed;
 }
 
+int lineTimeMs(const LineSettings& settings, std::size_t characters) {
+  const int bitsPerCharacter = 1 + settings.dataBits + (settings.parity == 'N' ? 0 : 1) +
+                               (settings.stopBits == StopBits::One ? 1 : 2);
+  const double ms = static_cast<double>(characters) * bitsPerCharacter * 1000.0 / settings.baud;
+  return ms > 3.6e6 ? 3600000 : static_cast<int>(ms) + 1;
+}
+
 }  // namespace meterstation

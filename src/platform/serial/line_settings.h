@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace meterstation {
@@ -24,5 +25,9 @@ struct ParsedLineSettings {
 // N E O M S (either case), data bits 5 to 8, stop bits 1, 1.5 or 2.
 // Spaces around the fields are ignored.
 ParsedLineSettings parseLineSettings(const std::string& text);
+
+// How long the line takes to carry this many characters with their start,
+// parity and stop bits, in milliseconds rounded up; at most an hour.
+int lineTimeMs(const LineSettings& settings, std::size_t characters);
 
 }  // namespace meterstation

@@ -1,0 +1,89 @@
+#include "platform/serial/memory_port.h"
+
+#include <utility>
+
+namespace meterstation {
+
+bool MemoryPort::deliver(const std::string& bytes) {
+  if (!open_) return false;
+  arrived_ += bytes;
+  if (listener_ != nullptr) listener_->portReadable();
+  return true;
+}
+
+bool MemoryPort::raise(PortError error, const std::string& reason) {
+  if (!open_) return false;
+  if (listener_ != nullptr) listener_->portFailed(error, reason);
+  return true;
+}
+
+void MemoryPort::failDuringNextWrite(PortError error, const std::string& reason) {
+  writeFailure_ = std::make_pair(error, reason);
+}
+
+void MemoryPort::stallWrites(bool stalled) {
+  stalled_ = stalled;
+  if (!stalled_) drain();
+}
+
+void MemoryPort::goAway(const std::string& reason) { refusal_ = reason; }
+
+void MemoryPort::comeBack() { refusal_.reset(); }
+
+void MemoryPort::setListener(PortListener* listener) { listener_ = listener; }
+
+Result MemoryPort::open(int port, const LineSettings& settings) {
+  if (refusal_) return Result::failure(*refusal_);
+  if (open_) return Result::failure("the device is already open");
+  open_ = true;
+  openedPort_ = port;
+  openedSettings_ = settings;
+  ++opens_;
+  return Result::success();
+}
+
+void MemoryPort::close() {
+  open_ = false;
+  arrived_.clear();
+  waiting_.clear();
+}
+
+bool MemoryPort::isOpen() const { return open_; }
+
+std::string MemoryPort::read() {
+  std::string bytes;
+  bytes.swap(arrived_);
+  return bytes;
+}
+
+Result MemoryPort::write(const std::string& bytes) {
+  if (!open_) return Result::failure("the device is not open");
+  waiting_ += bytes;
+  if (writeFailure_) {
+    const auto [error, reason] = *writeFailure_;
+    writeFailure_.reset();
+    if (listener_ != nullptr) listener_->portFailed(error, reason);
+  }
+  if (!stalled_) drain();
+  return Result::success();
+}
+
+bool MemoryPort::outputPending() const { return !waiting_.empty(); }
+
+// Nothing here can wait: a stalled device is one whose time ran out.
+Result MemoryPort::finishOutput(int timeoutMs) {
+  finishBounds_.push_back(timeoutMs);
+  if (!stalled_) drain();
+  if (waiting_.empty()) return Result::success();
+  return Result::failure("the bytes did not leave the port within " + std::to_string(timeoutMs) +
+                         " ms");
+}
+
+void MemoryPort::drain() {
+  if (!open_ || waiting_.empty()) return;
+  sent_ += waiting_;
+  waiting_.clear();
+  if (listener_ != nullptr) listener_->portDrained();
+}
+
+}  // namespace meterstation
