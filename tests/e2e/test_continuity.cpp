@@ -18,6 +18,7 @@
 #include "output/waiting_lines.h"
 #include "platform/qt/dir_list.h"
 #include "platform/qt/qt_settings_store.h"
+#include "support/serial_lock.h"
 
 namespace meterstation::e2e {
 namespace {
@@ -72,6 +73,8 @@ class Continuity : public ::testing::Test {
   }
   void TearDown() override {
     station.reset();
+    // The killed stations' locks of the line.
+    testsupport::removeSerialLock((root + "/com1").toStdString());
     user.reset();
     QDir::setCurrent(previousDir);
     qunsetenv("METERSTATION_COM1");
@@ -403,6 +406,7 @@ TEST_F(Continuity, ASecondStationOnTheSameWorkingDirectoryIsRefused) {
 // at every login gathers one file a start for good. Disabled: it fails
 // today (the locks stay); the fix belongs where the queue is adopted.
 TEST_F(Continuity, DISABLED_StationsThatAreGoneLeaveNoLockFilesInTheDataDirectory) {
+  qputenv("METERSTATION_COM1", (root + "/no-line").toLocal8Bit());
   for (int start = 0; start < 2; ++start) {
     ProgramProcess runner;
     startRunner(runner, {"--obs", "1"});

@@ -13,6 +13,7 @@
 #include "reliability/real_files_station.h"
 #include "support/burst_log_text.h"
 #include "support/reading_accounting.h"
+#include "support/serial_lock.h"
 
 namespace meterstation::reliability {
 namespace {
@@ -137,10 +138,10 @@ void printAccounting(const testsupport::ReadingAccounting& a, int kills, int res
       "sent besides the synchronising bursts: %zu in qn.db1, %zu in incomplete-sets.txt, %zu in "
       "rejects.txt, %zu merged (in a reading of two bursts or its set), %zu thrown away with a "
       "synchronising burst, %zu in flight at a kill (at most %zu at one kill); %zu accounted, "
-      "%zu in two places, twice or nowhere\n",
+      "%zu in two places, twice or nowhere; %zu synchronising bursts stored as a reading\n",
       kills, resumed, kills + 1, a.sent(), a.count(A::Database), a.count(A::Incomplete),
       a.count(A::Rejects), a.count(A::Merged), a.count(A::WithSync), a.count(A::InFlight),
-      a.mostInFlight(), a.accounted(), a.failures().size());
+      a.mostInFlight(), a.accounted(), a.failures().size(), a.syncBurstsStored());
 }
 
 // A database line of these cells, as the station writes it.
@@ -170,14 +171,15 @@ TEST(CrashAccounting, FindsWhatDoesNotCloseAndToleratesMergedSets) {
   A lost;
   lost.addRun(sync, sent);
   lost.settle({databaseLine({sent.begin() + 1, sent.begin() + 17})},
-              {kept(sent[18]), kept(sent[19]), kept(sent[20])}, {sent[18], sent[21], sync});
+              {kept(sent[18]), kept(sent[19]), kept(sent[20])}, {sent[18], sent[21], sync, sync});
   EXPECT_EQ(lost.count(A::WithSync), 1U);
   EXPECT_EQ(lost.count(A::Database), 16U);
   EXPECT_EQ(lost.count(A::Incomplete), 2U);
   EXPECT_EQ(lost.count(A::Rejects), 1U);
   EXPECT_EQ(lost.count(A::InFlight), 18U);
   ASSERT_EQ(lost.failures().size(), 3U);
-  EXPECT_NE(lost.failures()[0].find("synchronising burst"), std::string::npos);
+  EXPECT_NE(lost.failures()[0].find("synchronising burst of run 0 is there 2 times"),
+            std::string::npos);
   EXPECT_NE(lost.failures()[1].find("reading 17 "), std::string::npos);
   EXPECT_NE(lost.failures()[1].find("nowhere"), std::string::npos);
   EXPECT_NE(lost.failures()[2].find("reading 18 "), std::string::npos);
@@ -188,8 +190,11 @@ TEST(CrashAccounting, FindsWhatDoesNotCloseAndToleratesMergedSets) {
   cells.insert(cells.end(), sent.begin() + 5, sent.begin() + 18);
   A merged;
   merged.addRun(sync, sent);
-  merged.settle({databaseLine(cells)}, {}, {sent[18]});
+  // The synchronising tick came before the synchronising burst, which was
+  // then stored once, as the first reading.
+  merged.settle({databaseLine(cells)}, {kept(sync)}, {sent[18]});
   EXPECT_TRUE(merged.failures().empty()) << merged.failures().front();
+  EXPECT_EQ(merged.syncBurstsStored(), 1U);
   EXPECT_EQ(merged.count(A::Merged), 17U);
   EXPECT_EQ(merged.count(A::Rejects), 1U);
   EXPECT_EQ(merged.accounted(), merged.sent());
@@ -279,6 +284,7 @@ TEST(CrashConsistency, KilledStationLeavesWholeLinesAndSnapshotsAndLosesNoReadin
     if (::testing::Test::HasFatalFailure()) return;
   }
   takeUpTheLastJournal(user, data, link);
+  testsupport::removeSerialLock(link);
   resumedStarts += going;
   accounting.settle(crLfLines(slurp(data + "/qn.db1")),
                     crLfLines(slurp(data + "/" + kIncompleteSetsFile)),
@@ -295,7 +301,15 @@ TEST(CrashConsistency, KilledStationLeavesWholeLinesAndSnapshotsAndLosesNoReadin
   EXPECT_GT(kept.size(), 0U) << "no set was ever completed between the kills";
   EXPECT_GT(resumedStarts, 0);
   EXPECT_EQ(accounting.accounted(), accounting.sent());
+  // A station that did not throw its first burst away would store the
+  // synchronising burst at nearly every start that got as far.
+  EXPECT_LE(accounting.syncBurstsStored() * 20, static_cast<std::size_t>(runs) + 1)
+      << "the synchronising tick comes before the first burst too often";
   for (const std::string& failure : accounting.failures()) ADD_FAILURE() << failure;
+  for (const std::size_t run : accounting.failedRuns()) {
+    std::printf("processor-sim's log of run %zu:\n%s", run,
+                slurp(scratch.root() + "/sim-" + std::to_string(run) + ".log").c_str());
+  }
 }
 
 }  // namespace
