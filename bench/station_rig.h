@@ -78,6 +78,7 @@ class TimedEvents : public StationEvents {
   void Form_Unload() override { timed(&StationEvents::Form_Unload, "Form_Unload"); }
   void Drive1_Change() override { timed(&StationEvents::Drive1_Change, "Drive1_Change"); }
   void Dir1_Change() override { timed(&StationEvents::Dir1_Change, "Dir1_Change"); }
+  void Dir1_ReadError() override { timed(&StationEvents::Dir1_ReadError, "Dir1_ReadError"); }
   void Command1_Click() override { timed(&StationEvents::Command1_Click, "Command1_Click"); }
   void Command2_Click() override { timed(&StationEvents::Command2_Click, "Command2_Click"); }
   void Command3_Click() override { timed(&StationEvents::Command3_Click, "Command3_Click"); }
