@@ -2,9 +2,11 @@
 // bursts, quiet periods, operator moves and file faults.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <charconv>
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fakes/station_harness.h"
@@ -27,40 +29,66 @@ std::string fileName(FuzzedDataProvider& in) {
 // The two data directories the operator moves between.
 const char* const kDirs[] = {"D:\\data\\qN07", "D:\\data\\qN08"};
 
+// A database file and the sets bound for it.
+struct Database {
+  std::vector<bool> regular;     // per set, in order: every reading 40 characters
+  std::size_t linesChecked = 0;  // lines counted and looked at so far
+  // Where the first line not yet known to be whole starts, and how many
+  // whole lines lie before it: the file only grows by whole lines, so each
+  // check scans only what was appended since the last one.
+  std::size_t wholeBytes = 0;
+  std::size_t wholeLines = 0;
+};
+
 // What the run has seen so far, to check the station against.
 struct Track {
   std::size_t list1Seen = 0;
   std::size_t list2Seen = 0;
   bool setRegular = true;  // every reading of the set so far is 40 characters
-  // Per database path: whether each set bound for it was regular, in order,
-  // and how many of its lines were already checked.
-  std::map<std::string, std::vector<bool>> regularLines;
-  std::map<std::string, std::size_t> linesChecked;
+  // Per database path, the sets bound for it.
+  std::map<std::string, Database> databases;
   std::int64_t skippedSets = 0;  // sets the database countdown passed over
   std::size_t stopCommandsChecked = 0;
   // The newest "... wait(s) for qn.db1" in List2, per directory it names.
-  std::map<std::string, std::string> lastWaitingReport;
+  std::map<std::string, std::string, std::less<>> lastWaitingReport;
 };
 
-// Counts the CR LF lines of the bytes and checks the length of those from
-// line `from` on, so each line is looked at once.
-std::size_t checkDatabaseLines(const std::string& bytes, const std::vector<bool>& regular,
-                               std::size_t from) {
-  std::size_t count = 0;
-  std::size_t start = 0;
+// Counts the CR LF lines of the bytes and checks the length of those not
+// looked at before, so each line is looked at once; a file that shrank is
+// counted again from its start.
+std::size_t checkDatabaseLines(const std::string& bytes, Database& db) {
+  if (bytes.size() < db.wholeBytes) db.wholeBytes = db.wholeLines = 0;
+  std::size_t count = db.wholeLines;
+  std::size_t start = db.wholeBytes;
   while (start < bytes.size()) {
     std::size_t end = bytes.find("\r\n", start);
-    if (end == std::string::npos) end = bytes.size();
-    if (count >= from) {
-      FUZZ_CHECK(count < regular.size(), "more database lines than sets");
-      if (regular[count]) {
+    const bool whole = end != std::string::npos;
+    if (!whole) end = bytes.size();
+    if (count >= db.linesChecked) {
+      FUZZ_CHECK(count < db.regular.size(), "more database lines than sets");
+      if (db.regular[count]) {
         FUZZ_CHECK(end - start == kDbRecordLength, "database line is not 676 characters");
       }
     }
     ++count;
     start = end + 2;
+    if (whole) {
+      db.wholeBytes = start;
+      db.wholeLines = count;
+    }
   }
+  db.linesChecked = count;
   return count;
+}
+
+// Whether the report reads "1 line waits" or "<n> lines wait".
+bool reportsWaiting(const std::string& report, std::size_t n) {
+  if (n == 1) return report == "1 line waits";
+  char digits[24];
+  const auto end = std::to_chars(std::begin(digits), std::end(digits), n).ptr;
+  const std::string_view number(digits, static_cast<std::size_t>(end - digits));
+  return report.size() == number.size() + 11 && report.starts_with(number) &&
+         report.ends_with(" lines wait");
 }
 
 // What a single-line text box lets through: no line breaks.
@@ -69,8 +97,10 @@ std::string typed(std::string text) {
   return text;
 }
 
+// The directory the operator has open, as the station names it.
+std::string openDir(const StationHarness& s) { return s.window.dir + "\\"; }
+
 void applyEvent(StationHarness& s, FuzzedDataProvider& in) {
-  const std::string workDir = s.window.dir + "\\";
   switch (in.ConsumeIntegralInRange<int>(0, 16)) {
     case 0:
       s.arrive(in.ConsumeRandomLengthString(200));
@@ -112,7 +142,7 @@ void applyEvent(StationHarness& s, FuzzedDataProvider& in) {
       s.form.Command5_Click();
       break;
     case 12: {
-      const std::string path = workDir + fileName(in);
+      const std::string path = openDir(s) + fileName(in);
       switch (in.ConsumeIntegralInRange<int>(0, 2)) {
         case 0:
           s.files.faults.erase(path);
@@ -128,13 +158,13 @@ void applyEvent(StationHarness& s, FuzzedDataProvider& in) {
     }
     case 13:
       if (in.ConsumeBool()) {
-        s.files.missingDirs.insert(workDir);
+        s.files.missingDirs.insert(openDir(s));
       } else {
         s.files.missingDirs.clear();
       }
       break;
     case 14: {
-      const std::string path = workDir + fileName(in);
+      const std::string path = openDir(s) + fileName(in);
       if (in.ConsumeBool()) {
         s.files.diskFullAfter[path] =
             s.files.contents(path).size() + in.ConsumeIntegral<std::uint16_t>();
@@ -185,20 +215,18 @@ void checkDatabases(StationHarness& s, Track& t) {
   std::size_t lines = 0;
   std::size_t waiting = 0;
   noteWaitingReports(s, t);
-  for (auto& [path, regular] : t.regularLines) {
-    const std::size_t count =
-        checkDatabaseLines(s.files.contents(path), regular, t.linesChecked[path]);
-    t.linesChecked[path] = count;
+  for (auto& [path, db] : t.databases) {
+    const std::size_t count = checkDatabaseLines(s.files.contents(path), db);
     lines += count;
     const std::size_t waitingHere = s.form.pendingAppends().waiting(path);
     waiting += waitingHere;
     // A database receives only its own directory's sets.
-    FUZZ_CHECK(count + waitingHere <= regular.size(), "more database lines than sets");
+    FUZZ_CHECK(count + waitingHere <= db.regular.size(), "more database lines than sets");
     if (waitingHere > 0) {
-      const std::string dir = path.substr(0, path.size() - 6);
-      const std::string expected =
-          waitingHere == 1 ? "1 line waits" : std::to_string(waitingHere) + " lines wait";
-      FUZZ_CHECK(t.lastWaitingReport[dir] == expected, "waiting database lines not reported");
+      const std::string_view dir(path.data(), path.size() - 6);
+      const auto report = t.lastWaitingReport.find(dir);
+      FUZZ_CHECK(report != t.lastWaitingReport.end() && reportsWaiting(report->second, waitingHere),
+                 "waiting database lines not reported");
     }
   }
   FUZZ_CHECK(static_cast<std::int64_t>(lines + waiting) + t.skippedSets == s.form.state().obsCount,
@@ -221,7 +249,7 @@ void checkStation(StationHarness& s, Track& t, std::int64_t obsBefore, double co
     if (countdownBefore > 0) {
       ++t.skippedSets;
     } else {
-      t.regularLines[s.workFile("qn.db1")].push_back(t.setRegular);
+      t.databases[s.workFile("qn.db1")].regular.push_back(t.setRegular);
     }
     t.setRegular = true;
   }

@@ -7,8 +7,18 @@ namespace meterstation {
 
 namespace {
 
+// Built in one allocation: a record is written for every reading.
 std::string record(char kind, const std::string& body) {
-  return std::string(1, kind) + " " + std::to_string(body.size()) + "\n" + body + "\n";
+  const std::string length = std::to_string(body.size());
+  std::string text;
+  text.reserve(2 + length.size() + 1 + body.size() + 1);
+  text += kind;
+  text += ' ';
+  text += length;
+  text += '\n';
+  text += body;
+  text += '\n';
+  return text;
 }
 
 struct Record {

@@ -47,9 +47,7 @@ std::optional<double> numberToken(const std::string& token) {
   return negative ? -value : value;
 }
 
-}  // namespace
-
-std::string defaultsFileText() {
+std::string buildDefaultsFileText() {
   return withLineEnds({
       padded(" 12.75", 45),
       padded(" 2516.447", 45),
@@ -61,7 +59,7 @@ std::string defaultsFileText() {
   });
 }
 
-std::string meterTableText() {
+std::string buildMeterTableText() {
   std::vector<std::string> lines;
   for (int meter = 1; meter <= kMeterLines; ++meter) {
     std::string number = std::to_string(meter);
@@ -72,7 +70,7 @@ std::string meterTableText() {
   return withLineEnds(lines);
 }
 
-std::string billTemplateText() {
+std::string buildBillTemplateText() {
   return withLineEnds({
       std::string(31, ' ') + "Quellnetix Corp." + std::string(30, ' '),
       std::string(77, ' '),
@@ -86,6 +84,25 @@ std::string billTemplateText() {
       " Rate: Non-demand, Non-TOU - Customer chg incl." + std::string(6, ' ') + "@ xxxx" +
           std::string(5, ' ') + "cts/kwh" + std::string(6, ' '),
   });
+}
+
+}  // namespace
+
+// The texts never change, and "Init" may be pressed any number of times:
+// each is built once, on first use.
+const std::string& defaultsFileText() {
+  static const std::string text = buildDefaultsFileText();
+  return text;
+}
+
+const std::string& meterTableText() {
+  static const std::string text = buildMeterTableText();
+  return text;
+}
+
+const std::string& billTemplateText() {
+  static const std::string text = buildBillTemplateText();
+  return text;
 }
 
 std::vector<std::string> fileLines(const std::string& bytes) {

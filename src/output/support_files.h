@@ -12,9 +12,9 @@ inline constexpr int kDefaultsValueCount = 16;
 inline constexpr int kMeterLines = 16;
 
 // Default contents written by "Init": 329, 1168 and 553 bytes.
-std::string defaultsFileText();
-std::string meterTableText();
-std::string billTemplateText();
+const std::string& defaultsFileText();
+const std::string& meterTableText();
+const std::string& billTemplateText();
 
 // The lines of a text file without their line ends (CR LF, CR or LF); a
 // last line without a line end counts when it is not empty.

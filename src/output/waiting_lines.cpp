@@ -2,7 +2,9 @@
 
 #include <charconv>
 #include <cstddef>
+#include <iterator>
 #include <optional>
+#include <string_view>
 
 namespace meterstation {
 
@@ -33,19 +35,59 @@ bool readDelivery(const std::string& bytes, std::size_t& at, Deliveries& deliver
   return true;
 }
 
-}  // namespace
+std::size_t decimalLength(std::uint64_t value) {
+  std::size_t length = 1;
+  for (; value >= 10; value /= 10) ++length;
+  return length;
+}
 
-std::string encodeWaitingLines(const WaitingLines& lines, const Deliveries& deliveries) {
-  std::string bytes = kHeading;
-  for (const auto& [path, size] : deliveries) {
-    bytes += "D " + std::to_string(path.size()) + " " + std::to_string(size) + "\n" + path + "\n";
+void appendDecimal(std::string& bytes, std::uint64_t value) {
+  char digits[20];
+  const auto end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
+  bytes.append(digits, end);
+}
+
+// The queue is written again at every change and may hold thousands of
+// lines while a file stays unwritable: its bytes are counted first so the
+// text is built in one allocation.
+std::size_t encodedSize(const WaitingLines& lines, const Deliveries& deliveries) {
+  std::size_t size = std::string_view(kHeading).size();
+  for (const auto& [path, bytes] : deliveries) {
+    size += 2 + decimalLength(path.size()) + 1 + decimalLength(bytes) + 1 + path.size() + 1;
   }
   for (const auto& [path, waiting] : lines) {
     for (const std::string& line : waiting) {
-      bytes += std::to_string(path.size()) + " " + std::to_string(line.size()) + "\n";
+      size += decimalLength(path.size()) + 1 + decimalLength(line.size()) + 1 + path.size() +
+              line.size() + 1;
+    }
+  }
+  return size;
+}
+
+}  // namespace
+
+std::string encodeWaitingLines(const WaitingLines& lines, const Deliveries& deliveries) {
+  std::string bytes;
+  bytes.reserve(encodedSize(lines, deliveries));
+  bytes += kHeading;
+  for (const auto& [path, size] : deliveries) {
+    bytes += "D ";
+    appendDecimal(bytes, path.size());
+    bytes += ' ';
+    appendDecimal(bytes, size);
+    bytes += '\n';
+    bytes += path;
+    bytes += '\n';
+  }
+  for (const auto& [path, waiting] : lines) {
+    for (const std::string& line : waiting) {
+      appendDecimal(bytes, path.size());
+      bytes += ' ';
+      appendDecimal(bytes, line.size());
+      bytes += '\n';
       bytes += path;
       bytes += line;
-      bytes += "\n";
+      bytes += '\n';
     }
   }
   return bytes;

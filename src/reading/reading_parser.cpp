@@ -83,7 +83,13 @@ ParseOutcome splitInMemory(const std::string& text) {
 }
 
 std::string scratchFileText(const std::string& received) {
-  return received + "\r\n" + received + "\r\n";
+  std::string text;
+  text.reserve(2 * (received.size() + 2));
+  for (int copy = 0; copy < 2; ++copy) {
+    text += received;
+    text += "\r\n";
+  }
+  return text;
 }
 
 std::string withoutNuls(const std::string& bytes) {

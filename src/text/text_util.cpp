@@ -297,6 +297,7 @@ std::string visibleText(const std::string& text) {
 
 std::string visibleText(const std::string& text, std::size_t maxChars) {
   std::string out;
+  out.reserve(std::min(text.size(), maxChars));  // every rejected reading passes here
   for (char c : text) {
     const std::string shown = shownCharacter(static_cast<unsigned char>(c));
     if (out.size() + shown.size() > maxChars) break;
