@@ -22,7 +22,7 @@ const char* const kFileNames[] = {"qn.db1",       "ct.tsr",      "usage.tsr",   
                                   "alarmlog.txt", "rejects.txt", "cp.txt",        "quell.dat",
                                   "ct.dat",       "quell.txt",   "qn.db1.partial"};
 
-std::string fileName(FuzzedDataProvider& in) {
+const char* fileName(FuzzedDataProvider& in) {
   return kFileNames[in.ConsumeIntegralInRange<std::size_t>(0, std::size(kFileNames) - 1)];
 }
 
@@ -97,8 +97,17 @@ std::string typed(std::string text) {
   return text;
 }
 
-// The directory the operator has open, as the station names it.
+// The directory the operator has open, as the station names it, and a
+// file in it.
 std::string openDir(const StationHarness& s) { return s.window.dir + "\\"; }
+std::string openDirFile(const StationHarness& s, std::string_view name) {
+  std::string path;
+  path.reserve(s.window.dir.size() + 1 + name.size());
+  path += s.window.dir;
+  path += '\\';
+  path += name;
+  return path;
+}
 
 void applyEvent(StationHarness& s, FuzzedDataProvider& in) {
   switch (in.ConsumeIntegralInRange<int>(0, 16)) {
@@ -142,7 +151,7 @@ void applyEvent(StationHarness& s, FuzzedDataProvider& in) {
       s.form.Command5_Click();
       break;
     case 12: {
-      const std::string path = openDir(s) + fileName(in);
+      const std::string path = openDirFile(s, fileName(in));
       switch (in.ConsumeIntegralInRange<int>(0, 2)) {
         case 0:
           s.files.faults.erase(path);
@@ -164,7 +173,7 @@ void applyEvent(StationHarness& s, FuzzedDataProvider& in) {
       }
       break;
     case 14: {
-      const std::string path = openDir(s) + fileName(in);
+      const std::string path = openDirFile(s, fileName(in));
       if (in.ConsumeBool()) {
         s.files.diskFullAfter[path] =
             s.files.contents(path).size() + in.ConsumeIntegral<std::uint16_t>();

@@ -1,5 +1,6 @@
 #include "output/support_files.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -105,20 +106,24 @@ const std::string& billTemplateText() {
   return text;
 }
 
+// "ct.dat" is read at every port choice: each line is cut out whole, in
+// one allocation.
 std::vector<std::string> fileLines(const std::string& bytes) {
   std::vector<std::string> lines;
-  std::string current;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const char c = bytes[i];
-    if (c == '\r' || c == '\n') {
-      lines.push_back(current);
-      current.clear();
-      if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-    } else {
-      current += c;
+  // At most one line per line-end character, and one more without.
+  lines.reserve(static_cast<std::size_t>(std::count_if(
+                    bytes.begin(), bytes.end(), [](char c) { return c == '\r' || c == '\n'; })) +
+                1);
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    const std::size_t end = bytes.find_first_of("\r\n", start);
+    if (end == std::string::npos) {
+      lines.emplace_back(bytes, start);
+      break;
     }
+    lines.emplace_back(bytes, start, end - start);
+    start = end + (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n' ? 2 : 1);
   }
-  if (!current.empty()) lines.push_back(current);
   return lines;
 }
 

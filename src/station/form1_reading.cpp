@@ -97,7 +97,8 @@ void Form1::accumulate(const ParsedReading& reading, const std::string& dateStam
                        const std::string& timeStamp) {
   const std::string readingText = readingTextOf(reading.f);
   window_.addItem(ListId::List1, readingText);
-  state_.setRecord += "," + readingText;
+  state_.setRecord += ',';
+  state_.setRecord += readingText;
   window_.setText(TextId::Text2, decimalText(static_cast<double>(state_.lineCount)));
   state_.readingLog += readingLogLine(readingText);
   const std::string timeText = clock_.timeText();
