@@ -222,6 +222,25 @@ TEST_F(Form1Continuity, ALiveStationsWaitingLinesAreNotTaken) {
   EXPECT_TRUE(other.files.exists("R:\\meterstation\\waiting-4242.lines"));
 }
 
+TEST_F(Form1Continuity, LockFilesOfQueuesThatAreGoneDoNotGather) {
+  s.files.files["R:\\meterstation\\waiting-17.lock"] = "17";
+  s.files.files["R:\\meterstation\\waiting-18.lock"] = "18";
+  s.files.files["R:\\meterstation\\waiting-4242.lock"] = "4242";
+  StationHarness next{false};
+  next.files.files = s.files.files;
+  next.host.pid = 5000;
+  next.host.othersHold["R:\\meterstation\\waiting-18.lock"] = 18;  // still running
+  next.form.Form_Load();
+  EXPECT_FALSE(next.files.exists("R:\\meterstation\\waiting-17.lock"));
+  EXPECT_FALSE(next.files.exists("R:\\meterstation\\waiting-4242.lock"));
+  EXPECT_TRUE(next.files.exists("R:\\meterstation\\waiting-18.lock"));
+  // Its own goes at the end when nothing waits.
+  next.files.files["R:\\meterstation\\waiting-5000.lock"] = "5000";
+  next.form.Form_Unload();
+  EXPECT_FALSE(next.files.exists("R:\\meterstation\\waiting-5000.lock"));
+  EXPECT_FALSE(next.host.held.contains("R:\\meterstation\\waiting-5000.lock"));
+}
+
 TEST_F(Form1Continuity, StaleTemporariesOfProcessesThatAreGoneAreRemoved) {
   s.files.files[kDir + ".ct.tsr.tmp-999-3"] = "half";
   s.files.files[kDir + ".ct.tsr.tmp-777-0"] = "being written";

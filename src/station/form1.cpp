@@ -49,6 +49,7 @@ void Form1::endStation(bool interrupted) {
   }
   flushWaitingLines();
   reportLinesLeftWaiting();
+  releaseQueueLock();
   ended_ = true;
   retryTimer_.setEnabled(false);
 }

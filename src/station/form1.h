@@ -114,6 +114,8 @@ class Form1 : public StationEvents {
   void armRetry();
   void adoptWaitingLines();
   void adoptQueueFile(const std::string& path);
+  void removeStaleQueueLocks(const std::string& base);
+  void releaseQueueLock();
   WaitingLines withoutDelivered(const DecodedWaitingLines& decoded);
   void reportLinesLeftWaiting();
   void endStation(bool interrupted);

@@ -13,10 +13,9 @@ constexpr const char* kQueuePrefix = "waiting-";
 constexpr const char* kQueueSuffix = ".lines";
 constexpr const char* kQueueLockSuffix = ".lock";
 
-// The process id in "waiting-<pid>.lines"; nothing for any other name.
-std::optional<int> queueOwner(const std::string& name) {
+// The process id in "waiting-<pid><suffix>"; nothing for any other name.
+std::optional<int> queueOwner(const std::string& name, const std::string& suffix = kQueueSuffix) {
   const std::string prefix = kQueuePrefix;
-  const std::string suffix = kQueueSuffix;
   if (!name.starts_with(prefix) || !name.ends_with(suffix)) return std::nullopt;
   const char* first = name.data() + prefix.size();
   const char* last = name.data() + name.size() - suffix.size();
@@ -65,11 +64,31 @@ void Form1::adoptWaitingLines() {
     const std::string own = base + kQueuePrefix + std::to_string(host_.processId()) + kQueueSuffix;
     if (host_.lock(lockOfQueue(own)).ok) queueFile_ = own;
   }
+  removeStaleQueueLocks(base);
   if (pending_.totalWaiting() > 0) {
     window_.addItem(ListId::List2, std::to_string(pending_.totalWaiting()) +
                                        " lines of an earlier run wait for their files");
     flushWaitingLines();
   }
+}
+
+// Lock files of stations that are gone and left no lines would otherwise
+// gather, one a start, in a station that starts at every login.
+void Form1::removeStaleQueueLocks(const std::string& base) {
+  for (const std::string& name : files_.list(host_.dataDirectory())) {
+    if (!queueOwner(name, kQueueLockSuffix)) continue;
+    const std::string lock = base + name;
+    if (lock == lockOfQueue(queueFile_) || !host_.lock(lock).ok) continue;
+    host_.unlock(lock);
+    files_.remove(lock);
+  }
+}
+
+// At the end, with nothing left waiting, this run's lock file goes too.
+void Form1::releaseQueueLock() {
+  if (queueFile_.empty() || pending_.totalWaiting() > 0) return;
+  host_.unlock(lockOfQueue(queueFile_));
+  files_.remove(lockOfQueue(queueFile_));
 }
 
 void Form1::adoptQueueFile(const std::string& path) {

@@ -403,9 +403,8 @@ TEST_F(Continuity, ASecondStationOnTheSameWorkingDirectoryIsRefused) {
 // Every start locks a queue file name of its own in the user's data
 // directory ("waiting-<pid>.lock"); a station that is gone, killed or ended
 // cleanly, should leave none behind, or an unattended station that starts
-// at every login gathers one file a start for good. Disabled: it fails
-// today (the locks stay); the fix belongs where the queue is adopted.
-TEST_F(Continuity, DISABLED_StationsThatAreGoneLeaveNoLockFilesInTheDataDirectory) {
+// at every login gathers one file a start for good.
+TEST_F(Continuity, StationsThatAreGoneLeaveNoLockFilesInTheDataDirectory) {
   qputenv("METERSTATION_COM1", (root + "/no-line").toLocal8Bit());
   for (int start = 0; start < 2; ++start) {
     ProgramProcess runner;
