@@ -346,9 +346,18 @@ TEST_F(QtSerialPortTest, OutputStillLeavingWhenTheProgramEndsReachesTheLineFirst
   ASSERT_TRUE(station->setPortOpen(false).ok);
 
   std::atomic<bool> stop{false};
+  std::atomic<bool> done{false};
   std::string got;
-  std::thread processor([&] { got = line.receiveUntil(bytes.size(), stop); });
+  std::thread processor([&] {
+    got = line.receiveUntil(bytes.size(), stop);
+    done = true;
+  });
   station.reset();
+  // The bytes are on the line once the port is gone; the reader is given
+  // time to take them even on a busy machine, and stopped only if it hangs.
+  for (int waited = 0; waited < 10000 && !done; waited += 10) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   stop = true;
   processor.join();
   EXPECT_EQ(got.size(), bytes.size());
