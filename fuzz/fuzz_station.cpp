@@ -119,7 +119,9 @@ void applyEvent(StationHarness& s, FuzzedDataProvider& in) {
       const int meter = in.ConsumeIntegralInRange<int>(0, 17);
       const int value = in.ConsumeIntegralInRange<int>(0, 999);
       const int last = in.ConsumeIntegralInRange<int>(0, 99999);
-      s.arrive(readingOf(meter, value, last));
+      static std::string reading;  // one buffer for all: readings are the commonest event
+      readingInto(reading, meter, value, last);
+      s.arrive(reading);
       break;
     }
     case 2:
@@ -214,8 +216,12 @@ void noteWaitingReports(StationHarness& s, Track& t) {
   for (; t.list2Seen < s.window.list2.size(); ++t.list2Seen) {
     const std::string& item = s.window.list2[t.list2Seen];
     const std::size_t at = item.find(" for qn.db1");
-    if (at == std::string::npos || !(item.ends_with(" for qn.db1") || item.find(" qn.db1 in ") != std::string::npos)) continue;
-    if (item.find(" wait for ") == std::string::npos && item.find(" waits for ") == std::string::npos) continue;
+    if (at == std::string::npos ||
+        !(item.ends_with(" for qn.db1") || item.find(" qn.db1 in ") != std::string::npos))
+      continue;
+    if (item.find(" wait for ") == std::string::npos &&
+        item.find(" waits for ") == std::string::npos)
+      continue;
     t.lastWaitingReport[reportedDir(item, s.form.state().workDir)] = item.substr(0, at);
   }
 }

@@ -8,7 +8,6 @@
 
 namespace meterstation {
 
-
 // The one record every procedure of the window reads and writes. The
 // counters are 64-bit: an unattended station takes tens of thousands of
 // readings a day and must never wrap.
