@@ -1,6 +1,5 @@
 #include "output/support_files.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -106,14 +105,17 @@ const std::string& billTemplateText() {
   return text;
 }
 
-// "ct.dat" is read at every port choice: each line is cut out whole, in
-// one allocation.
+// "ct.dat" is read at every port choice: the line ends are counted first
+// (at most one line each, and one more without), and each line is cut out
+// whole, so every line is one allocation.
 std::vector<std::string> fileLines(const std::string& bytes) {
+  std::size_t ends = 0;
+  for (std::size_t at = bytes.find_first_of("\r\n"); at != std::string::npos;
+       at = bytes.find_first_of("\r\n", at + 1)) {
+    ++ends;
+  }
   std::vector<std::string> lines;
-  // At most one line per line-end character, and one more without.
-  lines.reserve(static_cast<std::size_t>(std::count_if(
-                    bytes.begin(), bytes.end(), [](char c) { return c == '\r' || c == '\n'; })) +
-                1);
+  lines.reserve(ends + 1);
   std::size_t start = 0;
   while (start < bytes.size()) {
     const std::size_t end = bytes.find_first_of("\r\n", start);

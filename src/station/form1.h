@@ -126,7 +126,7 @@ class Form1 : public StationEvents {
   void releaseOtherLock();
   void rememberRun(bool going = true);
   std::string chosenWorkDir() const;
-  void journalReading(const JournalEntry& entry);
+  void journalReading(JournalEntry entry);
   void journalCompletion(const std::optional<std::string>& databaseLine);
   void clearJournal();
   void takeUpJournal();

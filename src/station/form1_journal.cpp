@@ -1,3 +1,5 @@
+#include <utility>
+
 #include "output/set_files.h"
 #include "reading/set_accumulation.h"
 #include "station/form1.h"
@@ -30,12 +32,13 @@ bool alreadyKept(Files& files, const AppendQueue& pending, const std::string& pa
 }  // namespace
 
 // Each accepted reading goes to disk the moment it joins the set, so a
-// crash in the middle of a set loses none of its readings.
-void Form1::journalReading(const JournalEntry& entry) {
-  setEntries_.push_back(entry);
+// crash in the middle of a set loses none of its readings. The entry is
+// taken by value and moved into the set: this runs for every reading.
+void Form1::journalReading(JournalEntry entry) {
   if (journalDir_.empty()) journalDir_ = state_.workDir;
   const Result written =
       files_.append(journalDir_ + kJournalFile, meterstation::journalReading(entry));
+  setEntries_.push_back(std::move(entry));
   if (!written && !journalFailed_) reportFileProblem(kJournalFile);
   journalFailed_ = !written;
 }

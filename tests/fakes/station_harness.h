@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 #include "fakes/fake_clock.h"
@@ -83,12 +84,18 @@ struct StationHarness {
   }
 };
 
-// The processor's reading of a meter, 40 characters and CR LF.
-inline std::string readingOf(int meter, int value = 123, int last = 12345) {
+// The processor's reading of a meter, 40 characters and CR LF, written
+// over `out`: a caller sending thousands keeps one buffer.
+inline void readingInto(std::string& out, int meter, int value = 123, int last = 12345) {
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%02d,%03d,04567,12345,089,00012,00345,%05d\r\n", meter, value,
-                last);
-  return buf;
+  const int n = std::snprintf(buf, sizeof buf, "%02d,%03d,04567,12345,089,00012,00345,%05d\r\n",
+                              meter, value, last);
+  out.assign(buf, static_cast<std::size_t>(n));
+}
+inline std::string readingOf(int meter, int value = 123, int last = 12345) {
+  std::string reading;
+  readingInto(reading, meter, value, last);
+  return reading;
 }
 
 }  // namespace meterstation::testing
