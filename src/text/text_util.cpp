@@ -205,6 +205,9 @@ double numericValue(const std::string& text) {
 
 namespace {
 
+// 2^63, the first double beyond the 64-bit integers.
+constexpr double kTwoTo63 = 9223372036854775808.0;
+
 // The nearest integer as a double, halves to the even neighbour. Exact for
 // every finite double: from 2^52 on, every double is already whole.
 double roundedHalfEven(double value) {
@@ -222,7 +225,7 @@ std::optional<std::int64_t> roundHalfEven(double value, std::int64_t lo, std::in
   const double rounded = roundedHalfEven(value);
   // Only a double inside the integer range may reach the cast; the bounds
   // are then compared as integers, since one near 2^63 may have no double.
-  if (rounded >= 0x1p63 || rounded < -0x1p63) return std::nullopt;
+  if (rounded >= kTwoTo63 || rounded < -kTwoTo63) return std::nullopt;
   const auto result = static_cast<std::int64_t>(rounded);
   if (result < lo || result > hi) return std::nullopt;
   return result;
@@ -231,8 +234,8 @@ std::optional<std::int64_t> roundHalfEven(double value, std::int64_t lo, std::in
 std::int64_t roundHalfEvenClamped(double value, std::int64_t lo, std::int64_t hi) {
   if (std::isnan(value)) return lo;
   const double rounded = roundedHalfEven(value);
-  if (rounded >= 0x1p63) return hi;
-  if (rounded < -0x1p63) return lo;
+  if (rounded >= kTwoTo63) return hi;
+  if (rounded < -kTwoTo63) return lo;
   const auto result = static_cast<std::int64_t>(rounded);
   if (result < lo) return lo;
   if (result > hi) return hi;
