@@ -6,7 +6,7 @@ namespace meterstation {
 namespace {
 
 TEST(SupportFiles, DefaultContentsHaveTheirSizesAndLines) {
-  const std::string defaults = defaultsFileText();
+  const std::string& defaults = defaultsFileText();
   EXPECT_EQ(defaults.size(), 329U);
   const std::vector<std::string> lines = fileLines(defaults);
   ASSERT_EQ(lines.size(), 7U);
@@ -15,14 +15,14 @@ TEST(SupportFiles, DefaultContentsHaveTheirSizesAndLines) {
   EXPECT_EQ(lines[4], " 0             1             2             3 ");
   EXPECT_EQ(lines[6], " 7             7             0             0 ");
 
-  const std::string table = meterTableText();
+  const std::string& table = meterTableText();
   EXPECT_EQ(table.size(), 1168U);
   const std::vector<std::string> meters = fileLines(table);
   ASSERT_EQ(meters.size(), 16U);
   EXPECT_EQ(meters[0], "  1 -                    ,0020,1.00,120,000,999                       .");
   EXPECT_EQ(meters[9], " 10 -                    ,0020,1.00,120,000,999                       .");
 
-  const std::string bill = billTemplateText();
+  const std::string& bill = billTemplateText();
   EXPECT_EQ(bill.size(), 553U);
   const std::vector<std::string> billLines = fileLines(bill);
   ASSERT_EQ(billLines.size(), 7U);

@@ -21,7 +21,7 @@ TEST(AlarmLog, EachStationAlarmLineIsAMarkAndAnythingElseIsCounted) {
   ASSERT_EQ(log.marks.size(), 3U);
   EXPECT_EQ(log.marks[0].meter, 5);
   EXPECT_FALSE(log.marks[0].high);
-  EXPECT_EQ(log.marks[0].time, daySeconds(2026, 12, 8) + 13 * 3600 + 57 * 60 + 7);
+  EXPECT_EQ(log.marks[0].time, daySeconds(2026, 12, 8) + 13L * 3600 + 57L * 60 + 7);
   EXPECT_EQ(log.marks[1].meter, 16);
   EXPECT_TRUE(log.marks[1].high);
   EXPECT_EQ(log.marks[2].meter, 9);  // the last line without its line end
