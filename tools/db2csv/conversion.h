@@ -46,7 +46,7 @@ class Converter {
   void takeOdd(const dbline::LineView& line);
   void flushIfFull();
 
-  const Options& options_;
+  const Options options_;
   Out out_;
   Report report_;
   dbline::LineCutter cutter_;
