@@ -268,6 +268,23 @@ TEST(Form1Port, StopCommandThatCannotBeSentIsReported) {
   EXPECT_TRUE(s.window.ended);
 }
 
+// Sent with sets still to go, the station goes on; bytes that then sit in
+// the port past their time are reported when the port says so.
+TEST(Form1Port, StopCommandHeldBackByTheLineIsReportedAndTheRunGoesOn) {
+  StationHarness s;
+  s.openPort();
+  s.window.texts[TextId::Text3] = "3";
+  s.form.MSComm1_OnComm();
+  s.form.Command5_Click();
+  ASSERT_FALSE(s.window.ended);
+  ASSERT_TRUE(
+      s.serial.raise(CommEvent::OutputStalled, "the bytes did not leave the port within 2467 ms"));
+  EXPECT_TRUE(
+      s.window.list2Has("stop command not sent: the bytes did not leave the port within 2467 ms"));
+  EXPECT_TRUE(s.serial.portOpen());
+  EXPECT_TRUE(s.serial.deliver("more"));
+}
+
 // Before any port choice the port is closed, so nothing can arrive and no
 // reading can be taken while the working directory is still empty; the
 // same holds after Init with no port chosen.

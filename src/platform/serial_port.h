@@ -9,10 +9,11 @@ namespace meterstation {
 // What the notification being delivered reports. The station restarts its
 // quiet-period timer on every kind alike; the kinds only add status lines.
 enum class CommEvent {
-  Receive,   // characters arrived
-  Other,     // a line-state change or another event of the port
-  PortLost,  // the open port failed and was closed; reopening is tried
-  PortBack,  // a lost port was opened again
+  Receive,        // characters arrived
+  Other,          // a line-state change or another event of the port
+  PortLost,       // the open port failed and was closed; reopening is tried
+  PortBack,       // a lost port was opened again
+  OutputStalled,  // written bytes did not leave the open port within their time
 };
 
 // The one serial port, in the shape of the serial control the station was

@@ -80,6 +80,10 @@ void Form1::reportCommEvent() {
     case CommEvent::PortBack:
       window_.addItem(ListId::List2, name + " is back");
       break;
+    case CommEvent::OutputStalled:
+      // The stop command is the only thing the station sends.
+      window_.addItem(ListId::List2, "stop command not sent: " + serial_.commEventText());
+      break;
     case CommEvent::Receive:
     case CommEvent::Other:
       break;

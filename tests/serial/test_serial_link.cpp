@@ -282,6 +282,37 @@ TEST_F(SerialLinkTest, TheStopCommandLeavesBeforeThePortIsClosed) {
   EXPECT_TRUE(log.kinds.empty());
 }
 
+TEST_F(SerialLinkTest, OutputStillInThePortAtItsBoundIsReportedOnceAndLeftToLeave) {
+  open();
+  device.stallWrites(true);
+  ASSERT_TRUE(link.output(kStop).ok);
+  ASSERT_TRUE(turns.deadlineArmed());
+  EXPECT_EQ(turns.deadlineMs(), kStopBoundMs);
+  turns.passDeadline();
+  turns.runPosted();
+  ASSERT_EQ(log.kinds.size(), 1U);
+  EXPECT_EQ(log.kinds.back(), CommEvent::OutputStalled);
+  EXPECT_EQ(log.texts.back(),
+            "the bytes did not leave the port within " + std::to_string(kStopBoundMs) + " ms");
+  EXPECT_TRUE(link.portOpen());
+  device.stallWrites(false);
+  EXPECT_EQ(device.sent(), kStop);
+  EXPECT_EQ(log.kinds.size(), 1U);
+}
+
+TEST_F(SerialLinkTest, OutputThatLeavesInTimeIsNoNews) {
+  open();
+  device.stallWrites(true);
+  ASSERT_TRUE(link.output(kStop).ok);
+  device.stallWrites(false);
+  EXPECT_FALSE(turns.deadlineArmed());
+  // Gone before the bound even where the device says nothing of it.
+  ASSERT_TRUE(link.output(kStop).ok);
+  turns.passDeadline();
+  turns.runPosted();
+  EXPECT_TRUE(log.kinds.empty());
+}
+
 TEST_F(SerialLinkTest, AStopCommandThatCannotLeaveIsGivenUpAtItsBound) {
   open();
   device.stallWrites(true);

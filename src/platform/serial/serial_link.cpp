@@ -98,6 +98,7 @@ Result SerialLink::openDevice() {
                            "; the ports are COM1 to COM4");
   }
   if (!settings_.ok) return Result::failure(settings_.error);
+  scheduler_.stopDeadline();
   const Result opened = device_.open(commPort_, settings_.settings);
   if (!opened) return opened;
   ++opens_;
@@ -164,7 +165,10 @@ void SerialLink::portFailed(PortError error, const std::string& reason) {
   });
 }
 
-void SerialLink::portDrained() { endStopping(); }
+void SerialLink::portDrained() {
+  if (state_ == State::Open) scheduler_.stopDeadline();
+  endStopping();
+}
 
 void SerialLink::loseDevice(const std::string& reason) {
   received_ += device_.read();
@@ -211,7 +215,16 @@ Result SerialLink::output(const std::string& bytes) {
   const int lineTime = lineTimeMs(settings_.settings, bytes.size());
   drainBoundMs_ = earlierStillLeaving ? std::min(drainBoundMs_ + lineTime, 3600000 + kSendMarginMs)
                                       : lineTime + kSendMarginMs;
+  // The station goes on after writing: bytes held back by the line (flow
+  // control, a stuck driver) are reported once their time is up.
+  scheduler_.startDeadline(drainBoundMs_, [this] { outputOverdue(); });
   return Result::success();
+}
+
+void SerialLink::outputOverdue() {
+  if (state_ != State::Open || !device_.outputPending()) return;
+  notify(CommEvent::OutputStalled,
+         "the bytes did not leave the port within " + std::to_string(drainBoundMs_) + " ms");
 }
 
 // Handlers run one at a time: what the device reports while a call of the

@@ -69,6 +69,7 @@ class SerialLink : public SerialPort, private PortListener {
   void closeOrStop();
   void finishStopping();
   void endStopping();
+  void outputOverdue();
   void startReopening(State reopening);
   void stopReopening();
   void loseDevice(const std::string& reason);
