@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "bench/bench_report.h"
 #include "bench/benchmark_rows.h"
 #include "fakes/station_harness.h"
 
@@ -63,10 +64,10 @@ int main(int argc, char** argv) {
   const double setUs = reporter.of("setCompletingReading") / 1000;
   char value[64];
   std::snprintf(value, sizeof value, "%.2f us", perReadingUs);
-  std::printf("ROW|cost per reading, no GUI (average)|%s|<= 5 us|%s\n", value,
-              perReadingUs > 0 && perReadingUs <= 5 ? "met" : "NOT MET");
+  meterstation::bench::printRow("cost per reading, no GUI (average)", value, "<= 5 us",
+                                perReadingUs > 0 && perReadingUs <= 5);
   std::snprintf(value, sizeof value, "%.2f us", setUs);
-  std::printf("ROW|cost of the set-completing reading, no GUI|%s|<= 50 us|%s\n", value,
-              setUs > 0 && setUs <= 50 ? "met" : "NOT MET");
+  meterstation::bench::printRow("cost of the set-completing reading, no GUI", value, "<= 50 us",
+                                setUs > 0 && setUs <= 50);
   return 0;
 }

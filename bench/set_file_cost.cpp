@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/bench_report.h"
 #include "bench/benchmark_rows.h"
 #include "platform/posix/durable_files.h"
 
@@ -106,7 +107,7 @@ int main(int argc, char** argv) {
   char value[96];
   std::snprintf(value, sizeof value, "%.2f x (%.2f ms against %.2f ms)", ratio, durable / 1e6,
                 floor / 1e6);
-  std::printf("ROW|cost per set on real files, over the bare-call floor|%s|<= 1.2 x|%s\n", value,
-              ratio > 0 && ratio <= 1.2 ? "met" : "NOT MET");
+  meterstation::bench::printRow("cost per set on real files, over the bare-call floor", value,
+                                "<= 1.2 x", ratio > 0 && ratio <= 1.2);
   return 0;
 }

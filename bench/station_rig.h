@@ -1,5 +1,7 @@
 #pragma once
 
+#include "bench/bench_report.h"
+
 #include <QApplication>
 
 #include <atomic>
@@ -241,16 +243,5 @@ class CpuBurners {
  private:
   std::vector<int> pids_;
 };
-
-// Prints one line of the table scripts/bench collects.
-void printRow(const std::string& figure, const std::string& value, const std::string& goal,
-              bool met);
-
-// The value of --name N on the command line, or the fallback.
-long optionValue(int argc, char** argv, const std::string& name, long fallback);
-bool hasFlag(int argc, char** argv, const std::string& name);
-
-// Quantile of the values (sorted in place), q in [0, 1].
-double quantile(std::vector<double>& values, double q);
 
 }  // namespace meterstation::bench

@@ -32,31 +32,6 @@ double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_u
 
 }  // namespace
 
-void printRow(const std::string& figure, const std::string& value, const std::string& goal,
-              bool met) {
-  std::printf("ROW|%s|%s|%s|%s\n", figure.c_str(), value.c_str(), goal.c_str(),
-              met ? "met" : "NOT MET");
-  std::fflush(stdout);
-}
-
-long optionValue(int argc, char** argv, const std::string& name, long fallback) {
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (name == argv[i]) return std::strtol(argv[i + 1], nullptr, 10);
-  }
-  return fallback;
-}
-
-bool hasFlag(int argc, char** argv, const std::string& name) {
-  return std::find(argv + 1, argv + argc, name) != argv + argc;
-}
-
-double quantile(std::vector<double>& values, double q) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  const auto at = static_cast<std::size_t>(std::lround(q * static_cast<double>(values.size() - 1)));
-  return values[at];
-}
-
 long long monotonicNanos() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);

@@ -1,19 +1,11 @@
 #pragma once
 
+#include "bench/bench_report.h"
+
 #include <string>
 #include <vector>
 
 namespace meterstation::bench {
-
-// The rows scripts/bench gathers, and the command line, as the station's
-// benchmarks have them; kept apart from the station's rig, which the
-// trends benchmarks do not need.
-void printRow(const std::string& figure, const std::string& value, const std::string& goal,
-              bool met);
-long optionValue(int argc, char** argv, const std::string& name, long fallback);
-bool hasFlag(int argc, char** argv, const std::string& name);
-// The q-quantile, 0 to 1, of the values (sorted in place).
-double quantile(std::vector<double>& values, double q);
 
 long long monotonicNanos();
 
