@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -13,6 +14,11 @@ namespace meterstation {
 // The quiet-period timer over a precise QTimer: a coarse timer may be off
 // by a twentieth of the interval, which moves where readings are cut.
 // A tick whose handler leaves the timer enabled starts the next countdown.
+//
+// Each countdown is armed in two stages. The kernel lets a wait of T end up
+// to T/1000 late, 2 ms at 2000 ms; so the first stage ends a little before
+// the deadline and a short second stage, whose slack is microseconds, ends
+// at it. The tick never comes before the deadline.
 class QtTimer : public QObject, public Timer {
   Q_OBJECT
 
@@ -32,8 +38,11 @@ class QtTimer : public QObject, public Timer {
 
  private:
   void onTimeout();
+  void startCountdown();
+  void startStage();
 
   QTimer timer_;
+  QDeadlineTimer deadline_;
   std::function<void()> tick_;
   int interval_ = 0;
   bool enabled_ = false;
