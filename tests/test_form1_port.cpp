@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes/station_harness.h"
+#include "support/line_settings_text.h"
 
 namespace meterstation::testing {
 namespace {
@@ -88,7 +89,7 @@ TEST(Form1Port, PortChoiceResetsTheLineAndOpensThePort) {
   StationHarness s;
   s.serial.open = true;
   s.openPort(3);
-  EXPECT_EQ(s.serial.lineSettings, "300,N,8,1");
+  EXPECT_EQ(s.serial.lineSettings, testsupport::kProcessorLineSettings);
   EXPECT_EQ(s.window.lamp, kLampRed);
   EXPECT_EQ(s.window.captions[LabelId::Label1], "Please wait 3 minutes");
   EXPECT_EQ(s.serial.opened, std::vector<int>{3});

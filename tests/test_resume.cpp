@@ -2,6 +2,7 @@
 
 #include "fakes/station_harness.h"
 #include "station/resume.h"
+#include "support/going_run.h"
 
 namespace meterstation::testing {
 namespace {
@@ -14,16 +15,7 @@ struct ResumeHarness {
   ResumeHarness() {
     s.window.dir = "D:\\home";
     s.files.dirs.insert("D:\\data\\qN07\\");
-    RunSettings run;
-    run.workDir = "D:\\data\\qN07\\";
-    run.port = 3;
-    run.marker = "qX99";
-    run.obs = "12";
-    run.interval = "1500";
-    run.debug = 1;
-    run.vistaFix = 0;
-    run.going = true;
-    s.settings.stored = run;
+    s.settings.stored = testsupport::goingRun("D:\\data\\qN07\\", "qX99", "1500");
   }
   bool tenSeconds() {
     if (!dirTimer.advance(Resume::kDirectoryRetryMs)) return false;

@@ -9,6 +9,7 @@
 
 #include "app/autostart.h"
 #include "command_run.h"
+#include "support/scratch_dir.h"
 
 namespace meterstation {
 namespace {
@@ -25,14 +26,10 @@ std::string contents(const fs::path& file) {
 class AutostartTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/meterstation-autostart-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    ASSERT_TRUE(scratch_.made());
+    dir_ = scratch_.path();
   }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
+  testsupport::ScratchDir scratch_{"meterstation-autostart"};
   fs::path dir_;
 };
 

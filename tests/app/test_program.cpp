@@ -9,6 +9,7 @@
 
 #include "app/command_line.h"
 #include "command_run.h"
+#include "support/scratch_dir.h"
 
 namespace meterstation {
 namespace {
@@ -20,13 +21,8 @@ using testing::runCommand;
 class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/meterstation-program-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
+    ASSERT_TRUE(scratch_.made());
+    dir_ = scratch_.path();
   }
   // The program with a home and configuration of the test's own, and no
   // display: whatever it does must not need one.
@@ -35,6 +31,7 @@ class ProgramTest : public ::testing::Test {
                       "/home' XDG_CONFIG_HOME='" + configHome + "' " + METERSTATION_PROGRAM + " " +
                       arguments);
   }
+  testsupport::ScratchDir scratch_{"meterstation-program"};
   fs::path dir_;
 };
 

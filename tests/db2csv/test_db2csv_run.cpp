@@ -1,6 +1,3 @@
-#include <stdlib.h>
-
-#include <filesystem>
 #include <fstream>
 
 #include <gtest/gtest.h>
@@ -9,6 +6,7 @@
 
 #include "program_run.h"
 #include "station_lines.h"
+#include "support/scratch_dir_test.h"
 
 namespace meterstation::db2csv::testing {
 namespace {
@@ -16,29 +14,14 @@ namespace {
 using meterstation::testing::fileText;
 using meterstation::testing::runProgram;
 
-class Db2csvRun : public ::testing::Test {
+class Db2csvRun : public testsupport::ScratchDirTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/db2csv-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
+  Db2csvRun() : ScratchDirTest("db2csv-test") {}
 
-  std::string path(const std::string& name) const { return dir_ + "/" + name; }
-
-  void write(const std::string& name, const std::string& bytes) const {
-    std::ofstream(path(name), std::ios::binary) << bytes;
-  }
   std::string read(const std::string& name) const { return fileText(path(name)); }
 
   // Runs db2csv in the test's directory; returns its exit status.
   int run(const std::vector<std::string>& args) { return runProgram(DB2CSV_PATH, args, dir_); }
-
-  std::string dir_;
 };
 
 TEST_F(Db2csvRun, GoodDatabaseInTheWorkingDirectoryGoesToStandardOutput) {

@@ -4,32 +4,21 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 
-#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/station_app.h"
 #include "platform/qt/station_list_view.h"
+#include "support/event_loop_wait.h"
 
 namespace meterstation::e2e {
 
-// Runs the event loop until the condition holds or the time is up.
-inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!condition()) {
-    if (clock.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(5);
-  }
-  return true;
-}
+using testsupport::waitWithEvents;
 
 // The real station, wired as the program wires it.
 struct StationUnderTest : StationApp {
@@ -66,7 +55,7 @@ struct Simulator {
     process.setProcessChannelMode(QProcess::SeparateChannels);
     process.start(QStringLiteral(PROCESSOR_SIM_PATH), args);
     if (!process.waitForStarted(5000)) return false;
-    return waitUntil([&] { return QFile::exists(link); }, 5000);
+    return waitWithEvents([&] { return QFile::exists(link); }, 5000);
   }
   ~Simulator() {
     if (process.state() != QProcess::NotRunning) {
@@ -135,6 +124,45 @@ struct ProgramProcess {
   ~ProgramProcess() {
     if (running()) killHard();
   }
+};
+
+// A test of the real station in a directory of its own: its data
+// directory "<root>/qN42", the user's configuration, data and home moved
+// into the root, and the root as the directory the program was started in,
+// where the directory list starts.
+class StationDirTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(tmp.isValid());
+    root = tmp.path();
+    data = root + "/qN42";
+    ASSERT_TRUE(QDir().mkpath(data));
+    user = std::make_unique<IsolatedUser>(root);
+    previousDir = QDir::currentPath();
+    QDir::setCurrent(root);
+  }
+  void TearDown() override {
+    station.reset();
+    user.reset();
+    QDir::setCurrent(previousDir);
+    qunsetenv("METERSTATION_COM1");
+  }
+
+  // The station finds the simulator's line as an operator's port 1.
+  void startSimulator(Simulator& sim, const QStringList& options,
+                      const QString& logName = QStringLiteral("sim.log")) {
+    ASSERT_TRUE(sim.start(root, options, logName)) << "processor-sim did not start";
+    qputenv("METERSTATION_COM1", sim.link.toLocal8Bit());
+  }
+
+  std::string file(const char* name) const { return readFile(data + "/" + name); }
+
+  QTemporaryDir tmp;
+  QString root;
+  QString data;
+  QString previousDir;
+  std::unique_ptr<IsolatedUser> user;
+  std::unique_ptr<StationUnderTest> station;
 };
 
 }  // namespace meterstation::e2e

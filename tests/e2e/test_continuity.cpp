@@ -60,36 +60,20 @@ std::vector<std::string> slice(const std::vector<std::string>& all, std::size_t 
           all.begin() + static_cast<std::ptrdiff_t>(from + count)};
 }
 
-class Continuity : public ::testing::Test {
+class Continuity : public StationDirTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(tmp.isValid());
-    root = tmp.path();
-    data = root + "/qN42";
-    ASSERT_TRUE(QDir().mkpath(data));
-    user = std::make_unique<IsolatedUser>(root);
-    previousDir = QDir::currentPath();
-    QDir::setCurrent(root);
-  }
   void TearDown() override {
     station.reset();
     // The killed stations' locks of the line.
     testsupport::removeSerialLock((root + "/com1").toStdString());
-    user.reset();
-    QDir::setCurrent(previousDir);
-    qunsetenv("METERSTATION_COM1");
-  }
-
-  void startSimulator(Simulator& sim, const QStringList& options, const QString& logName) {
-    ASSERT_TRUE(sim.start(root, options, logName)) << "processor-sim did not start";
-    qputenv("METERSTATION_COM1", sim.link.toLocal8Bit());
+    StationDirTest::TearDown();
   }
   // Ends a simulator whose station was killed; its link goes with it, so
   // the next one can take the same name.
   static void stopSimulator(Simulator& sim) {
     sim.process.terminate();
     ASSERT_TRUE(sim.process.waitForFinished(5000));
-    ASSERT_TRUE(waitUntil([&] { return !QFile::exists(sim.link); }, 5000));
+    ASSERT_TRUE(waitWithEvents([&] { return !QFile::exists(sim.link); }, 5000));
   }
 
   // station-runner in a process of its own, pressing Com1 in the data
@@ -109,8 +93,8 @@ class Continuity : public ::testing::Test {
   // Waits for the runner to hold this many readings of its set in progress,
   // then kills it as a crash would.
   void killInTheMiddleOfASet(ProgramProcess& runner, std::size_t readings) {
-    ASSERT_TRUE(
-        waitUntil([&] { return journalled() >= readings || !runner.running(); }, kSetTimeoutMs))
+    ASSERT_TRUE(waitWithEvents([&] { return journalled() >= readings || !runner.running(); },
+                               kSetTimeoutMs))
         << "readings journalled: " << journalled();
     ASSERT_TRUE(runner.running()) << runner.errors();
     runner.killHard();
@@ -120,8 +104,6 @@ class Continuity : public ::testing::Test {
     QtSettingsStore store(user->runConf());
     return store.load();
   }
-
-  std::string file(const char* name) const { return readFile(data + "/" + name); }
 
   // For a failure's message: what the stations left behind.
   std::string leftBehind() const {
@@ -142,13 +124,6 @@ class Continuity : public ::testing::Test {
     station = std::make_unique<StationUnderTest>();
     station->startResume();
   }
-
-  QTemporaryDir tmp;
-  QString root;
-  QString data;
-  QString previousDir;
-  std::unique_ptr<IsolatedUser> user;
-  std::unique_ptr<StationUnderTest> station;
 };
 
 // The block of incomplete-sets.txt a killed set leaves: its heading, then
@@ -266,7 +241,7 @@ TEST_F(Continuity, TheResumedWindowHoldsTheRememberedControlsAndAClosedRunIsNotT
   // processor's first reading, not its synchronising burst; with vista fix
   // cleared it went through cp.txt. (This seed's first reading has an
   // eighth field of five digits, which the decimal parse keeps as it is.)
-  ASSERT_TRUE(waitUntil([&] { return station->form.state().lineCount >= 2; }, kSetTimeoutMs));
+  ASSERT_TRUE(waitWithEvents([&] { return station->form.state().lineCount >= 2; }, kSetTimeoutMs));
   const std::vector<std::string> taken = station->items(ListId::List1);
   const std::vector<std::string> sent = second.sent("reading");
   ASSERT_GE(taken.size(), 3U);
@@ -312,15 +287,15 @@ TEST_F(Continuity, AWorkingDirectoryThatAppearsLaterIsTakenWhenItAppears) {
   const std::string waiting =
       "working directory " + late.toStdString() + "/ is not there yet; trying again every 10 s";
   EXPECT_TRUE(station->list2Has(waiting));
-  waitUntil([] { return false; }, 15000);
+  waitWithEvents([] { return false; }, 15000);
   EXPECT_EQ(station->form.chosenPort(), 0);
   const std::vector<std::string> said = station->items(ListId::List2);
   EXPECT_EQ(std::count(said.begin(), said.end(), waiting), 1) << "said once, not at every look";
 
   ASSERT_TRUE(QDir().mkpath(late));
-  ASSERT_TRUE(waitUntil([&] { return station->form.chosenPort() == 1; }, 15000));
+  ASSERT_TRUE(waitWithEvents([&] { return station->form.chosenPort() == 1; }, 15000));
   EXPECT_EQ(station->window.dirPath(), late.toStdString());
-  ASSERT_TRUE(waitUntil([&] { return station->form.ended(); }, kSetTimeoutMs));
+  ASSERT_TRUE(waitWithEvents([&] { return station->form.ended(); }, kSetTimeoutMs));
   const std::vector<std::string> readings = sim.sent("reading");
   ASSERT_EQ(readings.size(), 16U);
   EXPECT_EQ(maskedLines(readFile(late + "/qn.db1")),
@@ -346,7 +321,7 @@ TEST_F(Continuity, LinesWaitingWhenTheStationWasKilledReachTheirFileOnceInOrder)
   };
   // Killed in the third set: the countdown of the second is remembered by
   // then, so the run resumed has one set left.
-  ASSERT_TRUE(waitUntil(
+  ASSERT_TRUE(waitWithEvents(
       [&] { return (waitingForDatabase() >= 2 && journalled() >= 2) || !runner.running(); },
       3 * kSetTimeoutMs))
       << runner.errors();
@@ -379,7 +354,8 @@ TEST_F(Continuity, ASecondStationOnTheSameWorkingDirectoryIsRefused) {
   startSimulator(sim, simOptions(61), "sim.log");
   ProgramProcess runner;
   startRunner(runner, {"--obs", "5", "--interval", "150"});
-  ASSERT_TRUE(waitUntil([&] { return journalled() >= 1 || !runner.running(); }, kSetTimeoutMs));
+  ASSERT_TRUE(
+      waitWithEvents([&] { return journalled() >= 1 || !runner.running(); }, kSetTimeoutMs));
   ASSERT_TRUE(runner.running()) << runner.errors();
   const std::string runConf = readFile(user->runConf());
 
@@ -396,7 +372,7 @@ TEST_F(Continuity, ASecondStationOnTheSameWorkingDirectoryIsRefused) {
 
   // The first station carries on undisturbed.
   const std::string journal = file(kJournalFile);
-  EXPECT_TRUE(waitUntil([&] { return file(kJournalFile) != journal; }, kSetTimeoutMs));
+  EXPECT_TRUE(waitWithEvents([&] { return file(kJournalFile) != journal; }, kSetTimeoutMs));
   EXPECT_TRUE(runner.running());
 }
 
@@ -411,7 +387,7 @@ TEST_F(Continuity, StationsThatAreGoneLeaveNoLockFilesInTheDataDirectory) {
     startRunner(runner, {"--obs", "1"});
     const QString ownLock =
         user->dataDir() + "/waiting-" + QString::number(runner.process.processId()) + ".lock";
-    ASSERT_TRUE(waitUntil([&] { return QFile::exists(ownLock); }, 10000));
+    ASSERT_TRUE(waitWithEvents([&] { return QFile::exists(ownLock); }, 10000));
     runner.killHard();
   }
   station = std::make_unique<StationUnderTest>();

@@ -17,31 +17,8 @@ constexpr int kSetTimeoutMs = 60000;
 
 // Each test runs the real station in a directory of its own, against
 // processor-sim on a pseudo-terminal, driven as an operator drives it.
-class EndToEnd : public ::testing::Test {
+class EndToEnd : public StationDirTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(tmp.isValid());
-    root = tmp.path();
-    data = root + "/qN42";
-    ASSERT_TRUE(QDir().mkpath(data));
-    // The run's settings and waiting lines stay out of the user's own.
-    user = std::make_unique<IsolatedUser>(root);
-    previousDir = QDir::currentPath();
-    // The directory list starts where the program was started.
-    QDir::setCurrent(root);
-  }
-  void TearDown() override {
-    station.reset();
-    user.reset();
-    QDir::setCurrent(previousDir);
-    qunsetenv("METERSTATION_COM1");
-  }
-
-  void startSimulator(const QStringList& options) {
-    ASSERT_TRUE(sim.start(root, options)) << "processor-sim did not start";
-    qputenv("METERSTATION_COM1", sim.link.toLocal8Bit());
-  }
-
   // Opens the data directory from the keyboard, types the interval and the
   // number of sets, and presses Com1.
   void operate(const QString& obs, const QString& interval) {
@@ -51,7 +28,7 @@ class EndToEnd : public ::testing::Test {
     dir->setFocus();
     QTest::keyClick(dir, Qt::Key_End);
     QTest::keyClick(dir, Qt::Key_Return);
-    ASSERT_TRUE(waitUntil([&] { return w.dirPath() == data.toStdString(); }, 2000))
+    ASSERT_TRUE(waitWithEvents([&] { return w.dirPath() == data.toStdString(); }, 2000))
         << "Dir1 shows " << w.dirPath();
     ASSERT_TRUE(w.button(ButtonId::Command1)->isEnabled());
     typeInto(w.textBox(TextId::Text4), interval);
@@ -66,8 +43,6 @@ class EndToEnd : public ::testing::Test {
     QTest::keyClicks(box, text);
   }
 
-  std::string file(const char* name) const { return readFile(data + "/" + name); }
-
   // The line the database must hold for these readings, with the clock
   // digits masked.
   static std::string expectedLine(const std::vector<std::string>& readings) {
@@ -80,19 +55,13 @@ class EndToEnd : public ::testing::Test {
     return line;
   }
 
-  QTemporaryDir tmp;
-  QString root;
-  QString data;
-  QString previousDir;
   Simulator sim;
-  std::unique_ptr<StationUnderTest> station;
-  std::unique_ptr<IsolatedUser> user;
 };
 
 TEST_F(EndToEnd, TwoSetsGiveExactFilesAndTheStopCommandEndsTheRun) {
-  startSimulator({"--fast", "--silence", "400", "--sets", "2", "--seed", "11"});
+  startSimulator(sim, {"--fast", "--silence", "400", "--sets", "2", "--seed", "11"});
   operate("2", "150");
-  ASSERT_TRUE(waitUntil([&] { return station->form.ended(); }, 2 * kSetTimeoutMs))
+  ASSERT_TRUE(waitWithEvents([&] { return station->form.ended(); }, 2 * kSetTimeoutMs))
       << "sets completed: " << station->form.state().obsCount;
   EXPECT_TRUE(station->window.ended());
   EXPECT_FALSE(station->window.isVisible());
@@ -129,9 +98,9 @@ TEST_F(EndToEnd, TwoSetsGiveExactFilesAndTheStopCommandEndsTheRun) {
 }
 
 TEST_F(EndToEnd, EndNowSendsTheCountAndTheStationKeepsRunning) {
-  startSimulator({"--fast", "--silence", "400", "--seed", "3"});
+  startSimulator(sim, {"--fast", "--silence", "400", "--seed", "3"});
   operate("5", "150");
-  ASSERT_TRUE(waitUntil([&] { return station->form.state().lineCount >= 2; }, kSetTimeoutMs));
+  ASSERT_TRUE(waitWithEvents([&] { return station->form.state().lineCount >= 2; }, kSetTimeoutMs));
   QTest::mouseClick(station->window.button(ButtonId::Command5), Qt::LeftButton);
   ASSERT_TRUE(sim.finishes(10000));
   EXPECT_EQ(sim.process.exitCode(), 0);
@@ -142,10 +111,10 @@ TEST_F(EndToEnd, EndNowSendsTheCountAndTheStationKeepsRunning) {
 }
 
 TEST_F(EndToEnd, HangUpInTheMiddleOfASetIsReportedAndTheSetCompletes) {
-  startSimulator({"--fast", "--silence", "400", "--sets", "1", "--seed", "5", "--hangup-every", "6",
-                  "--hangup-ms", "2500"});
+  startSimulator(sim, {"--fast", "--silence", "400", "--sets", "1", "--seed", "5", "--hangup-every",
+                       "6", "--hangup-ms", "2500"});
   operate("1", "150");
-  ASSERT_TRUE(waitUntil([&] { return station->form.ended(); }, 2 * kSetTimeoutMs))
+  ASSERT_TRUE(waitWithEvents([&] { return station->form.ended(); }, 2 * kSetTimeoutMs))
       << "readings: " << station->form.state().lineCount;
   EXPECT_TRUE(station->list2Has("lost COM1: "));
   EXPECT_TRUE(station->list2Has("COM1 is back"));
@@ -156,9 +125,9 @@ TEST_F(EndToEnd, HangUpInTheMiddleOfASetIsReportedAndTheSetCompletes) {
 
 TEST_F(EndToEnd, GarbageIsRejectedAndTheSetCompletesFromTheNextGoodReadings) {
   startSimulator(
-      {"--fast", "--silence", "400", "--sets", "1", "--seed", "9", "--garbage-every", "5"});
+      sim, {"--fast", "--silence", "400", "--sets", "1", "--seed", "9", "--garbage-every", "5"});
   operate("1", "150");
-  ASSERT_TRUE(waitUntil([&] { return station->form.ended(); }, 2 * kSetTimeoutMs));
+  ASSERT_TRUE(waitWithEvents([&] { return station->form.ended(); }, 2 * kSetTimeoutMs));
   const std::vector<std::string> garbage = sim.sent("garbage");
   ASSERT_FALSE(garbage.empty());
   std::size_t rejected = 0;

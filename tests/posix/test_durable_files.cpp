@@ -16,27 +16,16 @@
 
 #include "as_nobody.h"
 #include "platform/posix/durable_files.h"
+#include "support/scratch_dir_test.h"
 
 namespace meterstation {
 namespace {
 
 namespace fs = std::filesystem;
 
-class DurableFilesTest : public ::testing::Test {
+class DurableFilesTest : public testsupport::ScratchDirTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/meterstation-files-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    for (const auto& entry : fs::recursive_directory_iterator(dir_, ignored)) {
-      if (entry.is_directory()) fs::permissions(entry.path(), fs::perms::owner_all, ignored);
-    }
-    fs::remove_all(dir_, ignored);
-  }
-  std::string path(const std::string& name) const { return dir_ + "/" + name; }
+  DurableFilesTest() : ScratchDirTest("meterstation-files") {}
   static std::string contents(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
@@ -50,7 +39,6 @@ class DurableFilesTest : public ::testing::Test {
     return names;
   }
 
-  std::string dir_;
   FileSystemCalls calls = FileSystemCalls::real();
 };
 

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/posix/file_locks.h"
+#include "support/scratch_dir_test.h"
 
 namespace meterstation {
 namespace {
@@ -30,12 +31,11 @@ struct ChildAttempt {
   int holder = -1;
 };
 
-class FileLocksTest : public ::testing::Test {
+class FileLocksTest : public testsupport::ScratchDirTest {
  protected:
+  FileLocksTest() : ScratchDirTest("meterstation-locks") {}
   void SetUp() override {
-    char pattern[] = "/tmp/meterstation-locks-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    ScratchDirTest::SetUp();
     lockFile_ = dir_ + "/.station.lock";
   }
   void TearDown() override {
@@ -43,8 +43,6 @@ class FileLocksTest : public ::testing::Test {
       ::kill(holder_, SIGKILL);
       ::waitpid(holder_, nullptr, 0);
     }
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
   }
 
   // Another process tries the lock once and reports what it got.
@@ -88,7 +86,6 @@ class FileLocksTest : public ::testing::Test {
     return got && taken == 'y';
   }
 
-  std::string dir_;
   std::string lockFile_;
   pid_t holder_ = -1;
 };

@@ -12,6 +12,7 @@
 #include "as_nobody.h"
 #include "platform/posix/output_drain.h"
 #include "platform/posix/tty_device.h"
+#include "support/scratch_dir.h"
 
 namespace meterstation {
 namespace {
@@ -80,9 +81,9 @@ TEST(TtyDeviceAsNobody, DISABLED_ADeviceTheUserMayNotUseSaysHowToBeLetIn) {
 
 TEST(TtyDevice, ADeviceTheUserMayNotUseSaysHowToBeLetIn) {
   if (::access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is not installed";
-  char pattern[] = "/tmp/meterstation-tty-XXXXXX";
-  ASSERT_NE(::mkdtemp(pattern), nullptr);
-  const std::string dir = pattern;
+  const testsupport::ScratchDir scratch("meterstation-tty");
+  ASSERT_TRUE(scratch.made());
+  const std::string& dir = scratch.path();
   const std::string device = dir + "/ttyS9";
   ASSERT_EQ(::chmod(dir.c_str(), 0755), 0);
   const int fd = ::open(device.c_str(), O_CREAT | O_WRONLY, 0600);
@@ -93,8 +94,6 @@ TEST(TtyDevice, ADeviceTheUserMayNotUseSaysHowToBeLetIn) {
   ::setenv("METERSTATION_ROOT_ONLY_DEVICE", device.c_str(), 1);
   const testing::ChildRun child = testing::runAsNobody("TtyDeviceAsNobody.*");
   ::unsetenv("METERSTATION_ROOT_ONLY_DEVICE");
-  ::unlink(device.c_str());
-  ::rmdir(dir.c_str());
   EXPECT_EQ(child.status, 0) << child.output;
   EXPECT_NE(child.output.find("[  PASSED  ] 1 test."), std::string::npos) << child.output;
 }

@@ -3,14 +3,11 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QThread>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
-#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -20,26 +17,16 @@
 #include "platform/qt/qt_serial_port.h"
 #include "platform/serial/memory_port.h"
 #include "serial/comm_log.h"
+#include "support/event_loop_wait.h"
+#include "support/line_settings_text.h"
+#include "support/scratch_dir_test.h"
 
 namespace meterstation {
 namespace {
 
 using testing::CommLog;
-
-bool waitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.hasExpired(timeoutMs)) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(2);
-  }
-  return true;
-}
-
-void runEventsFor(int ms) {
-  waitFor([] { return false; }, ms);
-}
+using testsupport::runEventsFor;
+using testsupport::waitWithEvents;
 
 // The processor's end of the line.
 class PseudoTerminal {
@@ -61,7 +48,7 @@ class PseudoTerminal {
 
   bool send(const std::string& bytes) {
     std::size_t done = 0;
-    return waitFor([&] {
+    return waitWithEvents([&] {
              const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
              if (n > 0) done += static_cast<std::size_t>(n);
              return done == bytes.size() || (n < 0 && errno != EAGAIN);
@@ -85,7 +72,7 @@ class PseudoTerminal {
 
   std::string receive(std::size_t count) {
     std::string got;
-    waitFor([&] {
+    waitWithEvents([&] {
       char buffer[256];
       const ssize_t n = ::read(master_, buffer, sizeof buffer);
       if (n > 0) got.append(buffer, static_cast<std::size_t>(n));
@@ -101,13 +88,13 @@ class PseudoTerminal {
 
 // Port 1 is a symbolic link that the test points at a pseudo-terminal, as
 // an operator would point METERSTATION_COM1 at a USB adapter.
-class QtSerialPortTest : public ::testing::Test {
+class QtSerialPortTest : public testsupport::ScratchDirTest {
  protected:
+  QtSerialPortTest() : ScratchDirTest("meterstation-serial") {}
   void SetUp() override {
-    char pattern[] = "/tmp/meterstation-serial-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    link_ = dir_ + "/ttyStation";
+    ScratchDirTest::SetUp();
+    if (HasFatalFailure()) return;
+    link_ = path("ttyStation");
     ::setenv("METERSTATION_COM1", link_.c_str(), 1);
     port.bind(log);
     port.setCommPort(1);
@@ -115,8 +102,6 @@ class QtSerialPortTest : public ::testing::Test {
   void TearDown() override {
     port.setPortOpen(false);
     ::unsetenv("METERSTATION_COM1");
-    ::unlink(link_.c_str());
-    ::rmdir(dir_.c_str());
   }
   void pointAt(const PseudoTerminal& line) {
     ASSERT_FALSE(line.slave().empty());
@@ -133,10 +118,9 @@ class QtSerialPortTest : public ::testing::Test {
   // Waits for one more notification than seen so far.
   bool nextNotification() {
     const std::size_t seen = log.kinds.size();
-    return waitFor([&] { return log.kinds.size() > seen; });
+    return waitWithEvents([&] { return log.kinds.size() > seen; });
   }
 
-  std::string dir_;
   std::string link_;
   QtSerialPort port;
   CommLog log{port};
@@ -168,7 +152,7 @@ TEST_F(QtSerialPortTest, EveryArrivalNotifiesAndInputReturnsAllOfItOnce) {
   for (int i = 0; i < 20000; ++i) large += static_cast<char>('0' + i % 43);
   ASSERT_TRUE(line.send(large));
   std::string got;
-  EXPECT_TRUE(waitFor([&] {
+  EXPECT_TRUE(waitWithEvents([&] {
     got += port.input();
     return got.size() >= large.size();
   }));
@@ -198,7 +182,7 @@ TEST_F(QtSerialPortTest, RefusedOpensSayWhy) {
   EXPECT_FALSE(opened.ok);
   EXPECT_NE(opened.error.find("parity"), std::string::npos) << opened.error;
   EXPECT_EQ(port.settings(), "300,X,8,1");
-  port.setSettings("300,N,8,1");
+  port.setSettings(testsupport::kProcessorLineSettings);
   EXPECT_TRUE(port.setPortOpen(true).ok);
 }
 
@@ -209,7 +193,7 @@ TEST_F(QtSerialPortTest, LostPortIsReportedOnceAndReopenedWithNothingLost) {
   ASSERT_TRUE(nextNotification());
 
   first.hangUp();
-  ASSERT_TRUE(waitFor([&] { return log.count(CommEvent::PortLost) > 0; }));
+  ASSERT_TRUE(waitWithEvents([&] { return log.count(CommEvent::PortLost) > 0; }));
   EXPECT_FALSE(port.portOpen());
   EXPECT_EQ(log.texts.back(), "the device hung up");
   runEventsFor(600);  // the failing device keeps failing; that is no news
@@ -218,7 +202,7 @@ TEST_F(QtSerialPortTest, LostPortIsReportedOnceAndReopenedWithNothingLost) {
 
   PseudoTerminal second;
   pointAt(second);
-  ASSERT_TRUE(waitFor([&] { return log.count(CommEvent::PortBack) > 0; }, 10000));
+  ASSERT_TRUE(waitWithEvents([&] { return log.count(CommEvent::PortBack) > 0; }, 10000));
   EXPECT_TRUE(port.portOpen());
   EXPECT_EQ(log.count(CommEvent::PortLost), 1);
   EXPECT_EQ(log.count(CommEvent::PortBack), 1);
@@ -233,7 +217,7 @@ TEST_F(QtSerialPortTest, ClosingALostPortEndsTheReopening) {
   PseudoTerminal first;
   openOn(first);
   first.hangUp();
-  ASSERT_TRUE(waitFor([&] { return log.count(CommEvent::PortLost) > 0; }));
+  ASSERT_TRUE(waitWithEvents([&] { return log.count(CommEvent::PortLost) > 0; }));
   EXPECT_TRUE(port.setPortOpen(false).ok);
 
   PseudoTerminal second;
@@ -254,7 +238,7 @@ TEST_F(QtSerialPortTest, APortThatIsNotThereYetIsTakenWhenItAppears) {
 
   PseudoTerminal line;
   pointAt(line);
-  ASSERT_TRUE(waitFor([&] { return !log.kinds.empty(); }, 10000));
+  ASSERT_TRUE(waitWithEvents([&] { return !log.kinds.empty(); }, 10000));
   EXPECT_EQ(log.kinds, std::vector<CommEvent>{CommEvent::PortBack});
   EXPECT_TRUE(port.portOpen());
   ASSERT_TRUE(line.send("first"));
@@ -326,7 +310,7 @@ TEST_F(QtSerialPortTest, OutputStillLeavingWhenThePortClosesReachesTheLineFirst)
   std::atomic<bool> stop{false};
   std::string got;
   std::thread processor([&] { got = line.receiveUntil(bytes.size(), stop); });
-  EXPECT_TRUE(waitFor([&] { return port.state() == SerialLink::State::Closed; }, 30000));
+  EXPECT_TRUE(waitWithEvents([&] { return port.state() == SerialLink::State::Closed; }, 30000));
   stop = true;
   processor.join();
   EXPECT_EQ(got.size(), bytes.size());
@@ -355,9 +339,7 @@ TEST_F(QtSerialPortTest, OutputStillLeavingWhenTheProgramEndsReachesTheLineFirst
   station.reset();
   // The bytes are on the line once the port is gone; the reader is given
   // time to take them even on a busy machine, and stopped only if it hangs.
-  for (int waited = 0; waited < 10000 && !done; waited += 10) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  testsupport::waitUntil([&] { return done.load(); }, std::chrono::seconds(10));
   stop = true;
   processor.join();
   EXPECT_EQ(got.size(), bytes.size());
@@ -377,7 +359,7 @@ TEST(QtSerialPortInMemory, AFailureDuringASendIsToldOnTheNextTurnOfTheLoop) {
   memory.failDuringNextWrite(PortError::Write, "Input/output error");
   ASSERT_TRUE(port.output("AT").ok);
   EXPECT_TRUE(log.kinds.empty());
-  ASSERT_TRUE(waitFor([&] { return !log.kinds.empty(); }));
+  ASSERT_TRUE(waitWithEvents([&] { return !log.kinds.empty(); }));
   EXPECT_EQ(log.kinds, std::vector<CommEvent>{CommEvent::PortLost});
   EXPECT_EQ(log.texts.back(), "Input/output error");
   EXPECT_EQ(log.retryMs.back(), 2000);

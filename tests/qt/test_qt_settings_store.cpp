@@ -9,22 +9,12 @@
 #include <gtest/gtest.h>
 
 #include "platform/qt/qt_settings_store.h"
+#include "support/going_run.h"
 
 namespace meterstation {
 namespace {
 
-RunSettings aRun() {
-  RunSettings run;
-  run.workDir = "/home/op/data/qN07";
-  run.port = 3;
-  run.marker = "qN07";
-  run.obs = "12";
-  run.interval = "2000";
-  run.debug = 1;
-  run.vistaFix = 0;
-  run.going = true;
-  return run;
-}
+RunSettings aRun() { return testsupport::goingRun("/home/op/data/qN07", "qN07", "2000"); }
 
 void expectSame(const RunSettings& got, const RunSettings& want) {
   EXPECT_EQ(got.workDir, want.workDir);

@@ -27,6 +27,7 @@
 #include "platform/qt/qt_window.h"
 #include "platform/qt/station_list_view.h"
 #include "platform/window_layout.h"
+#include "support/latin1_bytes.h"
 
 namespace meterstation {
 namespace {
@@ -105,12 +106,6 @@ QString shownText(QWidget* w) {
   if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text();
   if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
   return {};
-}
-
-std::string latin1Range(int from, int to) {
-  std::string bytes;
-  for (int b = from; b <= to; ++b) bytes.push_back(static_cast<char>(b));
-  return bytes;
 }
 
 TEST(WindowLayout, EveryControlFitsHasAnIdOfItsOwnAndAPlaceInTheFocusOrder) {
@@ -264,7 +259,7 @@ TEST(QtWindow, LampShowsItsColourUnderTheTransparentLabels) {
 
 TEST(QtWindow, TextsCrossAsLatin1) {
   QtWindow window;
-  const std::string high = latin1Range(0x80, 0xFF);
+  const std::string high = testsupport::latin1Range(0x80, 0xFF);
   window.setText(TextId::Text2, high);
   EXPECT_EQ(window.text(TextId::Text2), high);
   EXPECT_EQ(window.textBox(TextId::Text2)->text().at(0x69), QChar(0xE9));

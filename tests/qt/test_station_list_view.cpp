@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/qt/station_list_view.h"
+#include "support/latin1_bytes.h"
 
 namespace meterstation {
 namespace {
@@ -86,8 +87,7 @@ TEST_F(StationListViewTest, PaintsTheRowsInView) {
 
 TEST(StationListView, ItemsAreLatin1Bytes) {
   StationListView view;
-  std::string high;
-  for (int b = 0x80; b <= 0xFF; ++b) high.push_back(static_cast<char>(b));
+  const std::string high = testsupport::latin1Range(0x80, 0xFF);
   view.addItem(high);
   EXPECT_EQ(view.item(0), high);
 }

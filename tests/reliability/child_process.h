@@ -7,8 +7,9 @@
 
 #include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "support/wait_until.h"
 
 extern char** environ;
 
@@ -40,10 +41,8 @@ class ChildProcess {
   int stop(int signal) {
     if (pid_ <= 0) return status_;
     ::kill(pid_, signal);
-    for (int i = 0; i < 300; ++i) {
-      if (reaped()) return status_;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    if (testsupport::waitUntil([this] { return reaped(); }, std::chrono::seconds(3)))
+      return status_;
     ::kill(pid_, SIGKILL);
     ::waitpid(pid_, &status_, 0);
     pid_ = -1;

@@ -14,6 +14,7 @@
 #include "fakes/station_harness.h"
 #include "output/support_files.h"
 #include "platform/posix/durable_files.h"
+#include "support/scratch_dir.h"
 
 namespace meterstation::reliability {
 
@@ -23,26 +24,7 @@ using testing::FakeSerialPort;
 using testing::FakeTimer;
 using testing::FakeWindow;
 using testing::readingOf;
-
-// A scratch directory that is removed with everything in it, whatever the
-// test left behind (a directory where a file was, a read-only mode).
-class ScratchDir {
- public:
-  ScratchDir() {
-    char name[] = "/tmp/meterstation-rel-XXXXXX";
-    root_ = ::mkdtemp(name) != nullptr ? name : "";
-  }
-  ~ScratchDir() {
-    if (!root_.empty())
-      std::system(("chmod -R u+rwx '" + root_ + "' && rm -rf '" + root_ + "'").c_str());
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  const std::string& root() const { return root_; }
-
- private:
-  std::string root_;
-};
+using testsupport::ScratchDir;
 
 inline std::string slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

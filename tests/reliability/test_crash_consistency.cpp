@@ -14,6 +14,7 @@
 #include "support/burst_log_text.h"
 #include "support/reading_accounting.h"
 #include "support/serial_lock.h"
+#include "support/wait_until.h"
 
 namespace meterstation::reliability {
 namespace {
@@ -23,12 +24,12 @@ constexpr std::size_t kLineBytes = 678;
 constexpr std::size_t kReadingBytes = 42;
 
 bool waitFor(const std::string& path, int timeoutMs) {
-  struct stat status {};
-  for (int waited = 0; waited < timeoutMs; waited += 10) {
-    if (::lstat(path.c_str(), &status) == 0) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return false;
+  return testsupport::waitUntil(
+      [&] {
+        struct stat status {};
+        return ::lstat(path.c_str(), &status) == 0;
+      },
+      std::chrono::milliseconds(timeoutMs));
 }
 
 // Waits until the file is longer than it was at the call.
@@ -38,9 +39,8 @@ void waitForGrowth(const std::string& path, int timeoutMs) {
     return ::stat(path.c_str(), &status) == 0 ? status.st_size : off_t{0};
   };
   const off_t before = size();
-  for (int waited = 0; waited < timeoutMs && size() <= before; waited += 20) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  testsupport::waitUntil([&] { return size() > before; }, std::chrono::milliseconds(timeoutMs),
+                         std::chrono::milliseconds(20));
 }
 
 int iterations() {
@@ -123,9 +123,8 @@ void takeUpTheLastJournal(const StationUser& user, const std::string& data,
                           const std::string& link) {
   ChildProcess station;
   ASSERT_TRUE(station.start(runnerArgs(true, data), user.environment(link)));
-  for (int waited = 0; journalled(data) > 0 && waited < 20000; waited += 20) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  testsupport::waitUntil([&] { return journalled(data) == 0; }, std::chrono::seconds(20),
+                         std::chrono::milliseconds(20));
   EXPECT_EQ(journalled(data), 0U) << "the last start did not take up the journal";
   EXPECT_TRUE(station.running());
   station.stop(SIGKILL);
@@ -205,10 +204,10 @@ TEST(CrashAccounting, FindsWhatDoesNotCloseAndToleratesMergedSets) {
 // as it comes back after a crash.
 TEST(CrashConsistency, KilledStationLeavesWholeLinesAndSnapshotsAndLosesNoReading) {
   ScratchDir scratch;
-  const std::string data = scratch.root() + "/qN07";
-  const std::string link = scratch.root() + "/com1";
+  const std::string data = scratch.path() + "/qN07";
+  const std::string link = scratch.path() + "/com1";
   ASSERT_EQ(::mkdir(data.c_str(), 0777), 0);
-  const StationUser user(scratch.root());
+  const StationUser user(scratch.path());
   std::mt19937 random(20261208);
   std::uniform_int_distribution<int> killAfterMs(50, 1000);
   const std::regex ctLine("[0-9]{2},[0-9]{3},[0-9]{5},[0-9]{5}");
@@ -223,7 +222,7 @@ TEST(CrashConsistency, KilledStationLeavesWholeLinesAndSnapshotsAndLosesNoReadin
   const int runs = iterations();
   for (int run = 0; run < runs; ++run) {
     SCOPED_TRACE(std::string("run ").append(std::to_string(run)));
-    const std::string log = scratch.root() + "/sim-" + std::to_string(run) + ".log";
+    const std::string log = scratch.path() + "/sim-" + std::to_string(run) + ".log";
     ChildProcess sim;
     ASSERT_TRUE(sim.start({PROCESSOR_SIM_PATH, "--link", link, "--fast", "--silence", "30",
                            "--seed", std::to_string(run + 1), "--quiet", "--log", log},
@@ -308,7 +307,7 @@ TEST(CrashConsistency, KilledStationLeavesWholeLinesAndSnapshotsAndLosesNoReadin
   for (const std::string& failure : accounting.failures()) ADD_FAILURE() << failure;
   for (const std::size_t run : accounting.failedRuns()) {
     std::printf("processor-sim's log of run %zu:\n%s", run,
-                slurp(scratch.root() + "/sim-" + std::to_string(run) + ".log").c_str());
+                slurp(scratch.path() + "/sim-" + std::to_string(run) + ".log").c_str());
   }
 }
 

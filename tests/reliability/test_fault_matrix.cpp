@@ -74,7 +74,7 @@ struct CleanRun {
 CleanRun cleanRun() {
   ScratchDir scratch;
   auto plan = std::make_shared<FaultPlan>();
-  RealFilesStation s(scratch.root(), countedCalls(plan));
+  RealFilesStation s(scratch.path(), countedCalls(plan));
   plan->operations = plan->writes = 0;
   CleanRun run;
   s.set(1);
@@ -109,7 +109,7 @@ TEST(FaultMatrix, EveryFailedOperationLeavesWholeFilesAndLosesNoLine) {
         SCOPED_TRACE(describe(failure, persistent, k));
         ScratchDir scratch;
         auto plan = std::make_shared<FaultPlan>();
-        RealFilesStation s(scratch.root(), countedCalls(plan));
+        RealFilesStation s(scratch.path(), countedCalls(plan));
         plan->operations = plan->writes = 0;
         plan->failAt = k;
         plan->persistent = persistent;

@@ -21,7 +21,7 @@ class FileFaults : public ::testing::Test {
 };
 
 TEST_F(FileFaults, WorkingDirectoryRemovedInTheMiddleOfASetAndCreatedAgain) {
-  RealFilesStation s(scratch.root());
+  RealFilesStation s(scratch.path());
   s.set(1);
   for (int m = 1; m <= 8; ++m) s.burst(readingOf(m, 2, 10000 + m));
   ASSERT_EQ(std::system(("rm -rf '" + s.dir + "'").c_str()), 0);
@@ -43,7 +43,7 @@ TEST_F(FileFaults, WorkingDirectoryRemovedInTheMiddleOfASetAndCreatedAgain) {
 }
 
 TEST_F(FileFaults, SnapshotOrDatabaseReplacedByADirectory) {
-  RealFilesStation s(scratch.root());
+  RealFilesStation s(scratch.path());
   s.set(1);
   ASSERT_EQ(std::remove(s.path("ct.tsr").c_str()), 0);
   ASSERT_EQ(::mkdir(s.path("ct.tsr").c_str(), 0777), 0);
@@ -93,7 +93,7 @@ void fillDisk(const std::string& path) {
 }
 
 TEST_F(FileFaults, DiskFullOnARealSmallFileSystem) {
-  const std::string disk = scratch.root() + "/disk";
+  const std::string disk = scratch.path() + "/disk";
   ASSERT_EQ(::mkdir(disk.c_str(), 0777), 0);
   if (!mountSmallDisk(disk))
     GTEST_SKIP() << "no tmpfs could be mounted; the injected disk-full tests below cover it";
@@ -155,12 +155,12 @@ void injectedDiskFull(const std::string& root, bool shortWrites) {
 
 TEST_F(FileFaults, DiskFullInjectedAsEnospc) {
   std::printf("disk full: injected ENOSPC\n");
-  injectedDiskFull(scratch.root(), false);
+  injectedDiskFull(scratch.path(), false);
 }
 
 TEST_F(FileFaults, DiskFullInjectedAsShortWrites) {
   std::printf("disk full: injected short writes\n");
-  injectedDiskFull(scratch.root(), true);
+  injectedDiskFull(scratch.path(), true);
 }
 
 // Runs as nobody in a child started by the test below, in a data directory
@@ -187,11 +187,11 @@ TEST(FileFaultsAsNobody, DISABLED_ReadOnlyDirectory) {
 TEST_F(FileFaults, ReadOnlyDirectoryForAnUnprivilegedUser) {
   if (::access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is not installed";
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to hand the directory to nobody";
-  const std::string dir = scratch.root() + "/qN07";
-  ASSERT_EQ(::chmod(scratch.root().c_str(), 0755), 0);
+  const std::string dir = scratch.path() + "/qN07";
+  ASSERT_EQ(::chmod(scratch.path().c_str(), 0755), 0);
   ASSERT_EQ(::mkdir(dir.c_str(), 0555), 0);
   ASSERT_EQ(::chown(dir.c_str(), 65534, 65534), 0);
-  ::setenv("METERSTATION_RELIABILITY_ROOT", scratch.root().c_str(), 1);
+  ::setenv("METERSTATION_RELIABILITY_ROOT", scratch.path().c_str(), 1);
   const testing::ChildRun child = testing::runAsNobody("FileFaultsAsNobody.*");
   ::unsetenv("METERSTATION_RELIABILITY_ROOT");
   EXPECT_EQ(child.status, 0) << child.output;

@@ -60,10 +60,10 @@ TEST(Soak, EveryReadingIsCountedAndMemoryStaysFlat) {
 
   const int baselineSets = std::min(100, sets / 5);
   const int timeoutMs = 5000 + sets * 3000;
-  ASSERT_TRUE(waitUntil([&] { return s.form.state().obsCount >= baselineSets; }, timeoutMs));
+  ASSERT_TRUE(waitWithEvents([&] { return s.form.state().obsCount >= baselineSets; }, timeoutMs));
   const long baseRss = residentKilobytes();
   const long baseLists = listBytes(s);
-  ASSERT_TRUE(waitUntil([&] { return s.form.ended(); }, timeoutMs))
+  ASSERT_TRUE(waitWithEvents([&] { return s.form.ended(); }, timeoutMs))
       << "sets completed: " << s.form.state().obsCount;
   const long endRss = residentKilobytes();
   const long endLists = listBytes(s);

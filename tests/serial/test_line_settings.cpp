@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "platform/serial/line_settings.h"
+#include "support/line_settings_text.h"
 
 namespace meterstation {
 namespace {
 
 TEST(LineSettingsTest, ReadsTheFourFieldsAndRefusesAnythingElse) {
-  ParsedLineSettings parsed = parseLineSettings("300,N,8,1");
+  ParsedLineSettings parsed = parseLineSettings(testsupport::kProcessorLineSettings);
   ASSERT_TRUE(parsed.ok) << parsed.error;
   EXPECT_EQ(parsed.settings.baud, 300);
   EXPECT_EQ(parsed.settings.parity, 'N');

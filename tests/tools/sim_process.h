@@ -18,6 +18,9 @@
 #include <thread>
 #include <vector>
 
+#include "support/scratch_dir.h"
+#include "support/wait_until.h"
+
 // Helpers for running the real processor-sim binary in tests.
 
 using namespace std::chrono_literals;
@@ -25,21 +28,7 @@ using namespace std::chrono_literals;
 // Generous: the tests wait, they never time anything.
 inline constexpr auto kPatience = 15s;
 
-class TempDir {
- public:
-  TempDir() {
-    char pattern[] = "/tmp/processor-sim-test-XXXXXX";
-    path_ = mkdtemp(pattern);
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using meterstation::testsupport::ScratchDir;
 
 inline std::string readWholeFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -50,17 +39,12 @@ inline std::string readWholeFile(const std::string& path) {
 
 template <typename Condition>
 bool eventually(Condition condition) {
-  const auto giveUp = std::chrono::steady_clock::now() + kPatience;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > giveUp) return false;
-    std::this_thread::sleep_for(10ms);
-  }
-  return true;
+  return meterstation::testsupport::waitUntil(condition, kPatience);
 }
 
 class SimProcess {
  public:
-  SimProcess(const std::vector<std::string>& args, const TempDir& dir)
+  SimProcess(const std::vector<std::string>& args, const ScratchDir& dir)
       : stdoutPath_(dir / "stdout"), stderrPath_(dir / "stderr") {
     std::vector<std::string> all = {PROCESSOR_SIM_PATH};
     all.insert(all.end(), args.begin(), args.end());

@@ -12,6 +12,15 @@ std::string summaryOf(const std::string& log) {
   return at == std::string::npos ? "" : log.substr(at + 1, log.find('\n', at) - at - 1);
 }
 
+// Waits for the processor to end; it must exit by itself with this code.
+::testing::AssertionResult exitsWith(SimProcess& sim, int code) {
+  const std::optional<int> status = sim.waitForExit();
+  if (!status.has_value()) return ::testing::AssertionFailure() << "processor-sim did not end";
+  if (!WIFEXITED(*status) || WEXITSTATUS(*status) != code)
+    return ::testing::AssertionFailure() << "wait status " << *status << "; " << sim.err();
+  return ::testing::AssertionSuccess();
+}
+
 void expectMetersInOrder(LineReader& reader, int first, int last) {
   for (int meter = first; meter <= last; ++meter) {
     const std::optional<std::string> line = reader.next();
@@ -22,7 +31,7 @@ void expectMetersInOrder(LineReader& reader, int first, int last) {
 }
 
 TEST(ProcessorSimRun, SendsSyncAndReadingsThenEndsOnTheStopCommand) {
-  TempDir dir;
+  ScratchDir dir;
   SimProcess sim({"--fast", "--silence", "50", "--sets", "2", "--link", dir / "com1", "--log",
                   dir / "sim.log"},
                  dir);
@@ -37,11 +46,8 @@ TEST(ProcessorSimRun, SendsSyncAndReadingsThenEndsOnTheStopCommand) {
   expectMetersInOrder(reader, 1, 16);
 
   ASSERT_TRUE(writeAll(fd, stopCommand(7)));
-  const std::optional<int> status = sim.waitForExit();
+  EXPECT_TRUE(exitsWith(sim, 0));
   close(fd);
-  ASSERT_TRUE(status.has_value());
-  ASSERT_TRUE(WIFEXITED(*status));
-  EXPECT_EQ(WEXITSTATUS(*status), 0) << sim.err();
   EXPECT_EQ(sim.out(),
             "stop command received: count 7 (bytes: 41 54 20 54 45 53 53 41 52 4f "
             "3a 07 0d 0a)\n");
@@ -56,7 +62,7 @@ TEST(ProcessorSimRun, SendsSyncAndReadingsThenEndsOnTheStopCommand) {
 }
 
 TEST(ProcessorSimRun, AfterAHangUpTheLinkMovesAndReadingsGoOnWhereTheyStopped) {
-  TempDir dir;
+  ScratchDir dir;
   SimProcess sim({"--fast", "--silence", "50", "--sets", "2", "--hangup-every", "20", "--hangup-ms",
                   "300", "--link", dir / "com1", "--log", dir / "sim.log"},
                  dir);
@@ -83,10 +89,8 @@ TEST(ProcessorSimRun, AfterAHangUpTheLinkMovesAndReadingsGoOnWhereTheyStopped) {
   expectMetersInOrder(resumed, 5, 16);
 
   ASSERT_TRUE(writeAll(after, stopCommand(0)));
-  const std::optional<int> status = sim.waitForExit();
+  EXPECT_TRUE(exitsWith(sim, 0));
   close(after);
-  ASSERT_TRUE(status.has_value());
-  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << sim.err();
   EXPECT_NE(sim.out().find("count 0"), std::string::npos);
   const std::string log = readWholeFile(dir / "sim.log");
   EXPECT_EQ(countLogLines(log, "hangup"), 1);
@@ -96,7 +100,7 @@ TEST(ProcessorSimRun, AfterAHangUpTheLinkMovesAndReadingsGoOnWhereTheyStopped) {
 }
 
 TEST(ProcessorSimRun, AStationThatClosesAndReopensGetsTheNextReading) {
-  TempDir dir;
+  ScratchDir dir;
   SimProcess sim({"--fast", "--silence", "1500", "--quiet", "--link", dir / "com1"}, dir);
   int fd = openStationSide(dir / "com1");
   ASSERT_GE(fd, 0);
@@ -112,30 +116,26 @@ TEST(ProcessorSimRun, AStationThatClosesAndReopensGetsTheNextReading) {
   expectMetersInOrder(reader, 2, 2);
   // Noise ahead of the command is warned about and does not stop it.
   ASSERT_TRUE(writeAll(fd, "hello" + stopCommand(2)));
-  const std::optional<int> status = sim.waitForExit();
+  EXPECT_TRUE(exitsWith(sim, 0));
   close(fd);
-  ASSERT_TRUE(status.has_value());
-  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
   EXPECT_NE(sim.out().find("count 2"), std::string::npos);
   EXPECT_NE(sim.err().find("warning: ignored 5 bytes from the station: hello"), std::string::npos)
       << sim.err();
 }
 
 TEST(ProcessorSimRun, AStopCommandFromAStationThatLeftAtOnceStillCounts) {
-  TempDir dir;
+  ScratchDir dir;
   SimProcess sim({"--quiet", "--link", dir / "com1"}, dir);
   const int fd = openStationSide(dir / "com1");
   ASSERT_GE(fd, 0);
   ASSERT_TRUE(writeAll(fd, stopCommand(4)));
   close(fd);
-  const std::optional<int> status = sim.waitForExit();
-  ASSERT_TRUE(status.has_value());
-  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+  EXPECT_TRUE(exitsWith(sim, 0));
   EXPECT_NE(sim.out().find("count 4"), std::string::npos);
 }
 
 TEST(ProcessorSimRun, PacedBurstsArriveWhole) {
-  TempDir dir;
+  ScratchDir dir;
   SimProcess sim({"--quiet", "--link", dir / "com1"}, dir);
   const int fd = openStationSide(dir / "com1");
   ASSERT_GE(fd, 0);
@@ -144,32 +144,24 @@ TEST(ProcessorSimRun, PacedBurstsArriveWhole) {
   ASSERT_TRUE(sync.has_value());
   EXPECT_TRUE(isValidReading(*sync)) << *sync;
   ASSERT_TRUE(writeAll(fd, stopCommand(1)));
-  const std::optional<int> status = sim.waitForExit();
+  EXPECT_TRUE(exitsWith(sim, 0));
   close(fd);
-  ASSERT_TRUE(status.has_value());
-  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
 }
 
 TEST(ProcessorSimRun, SigtermRemovesTheLink) {
-  TempDir dir;
+  ScratchDir dir;
   SimProcess sim({"--link", dir / "com1", "--log", dir / "sim.log"}, dir);
   ASSERT_TRUE(eventually([&] { return pathExists(dir / "com1"); }));
   sim.sendSignal(SIGTERM);
-  const std::optional<int> status = sim.waitForExit();
-  ASSERT_TRUE(status.has_value());
-  ASSERT_TRUE(WIFEXITED(*status));
-  EXPECT_EQ(WEXITSTATUS(*status), 128 + SIGTERM);
+  EXPECT_TRUE(exitsWith(sim, 128 + SIGTERM));
   EXPECT_FALSE(pathExists(dir / "com1"));
   EXPECT_NE(summaryOf(readWholeFile(dir / "sim.log")), "");
 }
 
 TEST(ProcessorSimRun, ABadOptionExitsWithStatusTwoBeforeTouchingAnything) {
-  TempDir dir;
+  ScratchDir dir;
   SimProcess sim({"--link", dir / "com1", "--silence", "soon"}, dir);
-  const std::optional<int> status = sim.waitForExit();
-  ASSERT_TRUE(status.has_value());
-  ASSERT_TRUE(WIFEXITED(*status));
-  EXPECT_EQ(WEXITSTATUS(*status), 2);
+  EXPECT_TRUE(exitsWith(sim, 2));
   EXPECT_NE(sim.err().find("--silence takes a whole number"), std::string::npos);
   EXPECT_FALSE(pathExists(dir / "com1"));
 }
@@ -182,16 +174,14 @@ TEST(ProcessorSimRun, DrivesASerialDeviceGivenByPath) {
   ASSERT_EQ(grantpt(master), 0);
   ASSERT_EQ(unlockpt(master), 0);
   const std::string slave = ptsname(master);
-  TempDir dir;
+  ScratchDir dir;
   SimProcess sim({"--fast", "--silence", "50", "--quiet", "--device", slave}, dir);
   LineReader reader(master);
   ASSERT_TRUE(reader.next().has_value());
   expectMetersInOrder(reader, 1, 3);
   ASSERT_TRUE(writeAll(master, stopCommand(255)));
-  const std::optional<int> status = sim.waitForExit();
+  EXPECT_TRUE(exitsWith(sim, 0));
   close(master);
-  ASSERT_TRUE(status.has_value());
-  EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << sim.err();
   EXPECT_NE(sim.out().find("count 255"), std::string::npos);
 }
 

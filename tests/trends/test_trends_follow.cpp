@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 
+#include "support/event_loop_wait.h"
 #include "temp_dir_test.h"
 #include "trend_lines.h"
 #include "trends/app/trends_document.h"
@@ -20,13 +19,7 @@ namespace {
 constexpr int kPatienceMs = 10000;
 
 bool waitFor(const std::function<bool()>& done) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > kPatienceMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
+  return testsupport::waitWithEvents(done, kPatienceMs);
 }
 
 std::int64_t at(int minutesAfterSix) {
