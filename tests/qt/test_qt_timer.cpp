@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+
 #include "platform/qt/qt_timer.h"
 #include "support/event_loop_wait.h"
 #include "support/silent_station_events.h"
@@ -63,6 +65,44 @@ TEST_F(QtTimerTest, AssigningTheIntervalPostponesTheTick) {
   EXPECT_FALSE(
       waitWithEvents([&] { return log.ticks > 0; }, 1500, [&] { timer.setInterval(400); }));
   EXPECT_TRUE(ticksReach(1));
+}
+
+// The countdown is armed in stages; a tick that came at the end of the
+// first one, or after a rounding, would cut a reading early.
+TEST(QtTimerStages, TheTickNeverComesBeforeItsIntervalNorBeforeAnAssignmentsFullCountdown) {
+  QtTimer timer;
+  QElapsedTimer clock;
+  qint64 tickedAt = -1;
+  timer.bindTick([&] {
+    tickedAt = clock.nsecsElapsed();
+    timer.setEnabled(false);
+  });
+  for (const int interval : {1, 3, 7, 40, 150, 600}) {
+    tickedAt = -1;
+    timer.setInterval(interval);
+    clock.start();
+    timer.setEnabled(true);
+    ASSERT_TRUE(testsupport::waitWithEvents([&] { return tickedAt >= 0; }, 5000)) << interval;
+    EXPECT_GE(tickedAt, qint64{interval} * 1000000) << interval << " ms";
+  }
+  // Assigned again late in the countdown, inside its last stage: the full
+  // interval runs again from the assignment. A busy machine may let the
+  // first tick through before the assignment; that try shows nothing.
+  bool assignedInTime = false;
+  for (int attempt = 0; attempt < 5 && !assignedInTime; ++attempt) {
+    tickedAt = -1;
+    timer.setInterval(300);
+    clock.start();
+    timer.setEnabled(true);
+    testsupport::runEventsFor(297);
+    const qint64 assignedAt = clock.nsecsElapsed();
+    if (tickedAt >= 0) continue;
+    timer.setInterval(300);
+    assignedInTime = true;
+    ASSERT_TRUE(testsupport::waitWithEvents([&] { return tickedAt >= 0; }, 5000));
+    EXPECT_GE(tickedAt - assignedAt, qint64{300} * 1000000);
+  }
+  EXPECT_TRUE(assignedInTime) << "the machine never left the countdown running for 297 ms";
 }
 
 TEST_F(QtTimerTest, EnablingARunningTimerKeepsItsCountdown) {
