@@ -34,4 +34,11 @@ class RecordingReporter : public benchmark::ConsoleReporter {
   std::map<std::string, double> nanos;
 };
 
+// Runs the benchmarks the command line names, each reported to the reporter.
+inline void runBenchmarks(int& argc, char** argv, RecordingReporter& reporter) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+}
+
 }  // namespace meterstation::bench

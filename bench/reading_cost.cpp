@@ -55,10 +55,8 @@ BENCHMARK(setCompletingReading);
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
   meterstation::bench::RecordingReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  meterstation::bench::runBenchmarks(argc, argv, reporter);
 
   const double perReadingUs = reporter.of("perReading") / 1000;
   const double setUs = reporter.of("setCompletingReading") / 1000;

@@ -96,10 +96,8 @@ BENCHMARK(floorSet)->UseRealTime();
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
   meterstation::bench::RecordingReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  meterstation::bench::runBenchmarks(argc, argv, reporter);
 
   const double durable = reporter.of("durableSet/real_time");
   const double floor = reporter.of("floorSet/real_time");
