@@ -36,7 +36,7 @@ inline constexpr int kNoId = -1;
 // Takes no keyboard focus.
 inline constexpr int kNoTab = -1;
 
-struct ControlSpec {
+struct ControlLayout {
   std::string_view name{};
   ControlKind kind = ControlKind::Label;
   // The value of the control's ListId, TextId, LabelId, CheckId or ButtonId.
@@ -61,7 +61,7 @@ inline constexpr std::string_view kPortTip = "Com port to read processor.";
 
 // In the order the controls are made: a control made later is drawn over
 // one made earlier where they meet.
-inline constexpr std::array<ControlSpec, 22> kWindowLayout = {{
+inline constexpr std::array<ControlLayout, 22> kWindowLayout = {{
     {.name = "Drive1",
      .kind = ControlKind::DriveList,
      .toolTip = "Select drive for processor to be read.",

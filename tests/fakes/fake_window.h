@@ -44,7 +44,7 @@ class FakeWindow : public WindowControls {
   StationEvents* events = nullptr;
 
   FakeWindow() {
-    for (const ControlSpec& control : kWindowLayout) startAs(control);
+    for (const ControlLayout& control : kWindowLayout) startAs(control);
   }
 
   void addItem(ListId list, const std::string& item) override {
@@ -87,7 +87,7 @@ class FakeWindow : public WindowControls {
   void beep() override { ++beeps; }
   void endProgram() override { ended = true; }
 
-  void startAs(const ControlSpec& control) {
+  void startAs(const ControlLayout& control) {
     const std::string text(control.text);
     switch (control.kind) {
       case ControlKind::TextBox:

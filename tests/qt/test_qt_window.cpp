@@ -91,13 +91,13 @@ bool showsText(ControlKind kind) {
 
 // The table's controls in the keyboard's order.
 QStringList focusOrder() {
-  std::vector<const ControlSpec*> tabbed;
-  for (const ControlSpec& spec : kWindowLayout) {
-    if (spec.tabIndex != kNoTab) tabbed.push_back(&spec);
+  std::vector<const ControlLayout*> tabbed;
+  for (const ControlLayout& control : kWindowLayout) {
+    if (control.tabIndex != kNoTab) tabbed.push_back(&control);
   }
-  std::ranges::sort(tabbed, {}, &ControlSpec::tabIndex);
+  std::ranges::sort(tabbed, {}, &ControlLayout::tabIndex);
   QStringList names;
-  for (const ControlSpec* spec : tabbed) names << QString::fromLatin1(spec->name);
+  for (const ControlLayout* control : tabbed) names << QString::fromLatin1(control->name);
   return names;
 }
 
@@ -113,16 +113,16 @@ TEST(WindowLayout, EveryControlFitsHasAnIdOfItsOwnAndAPlaceInTheFocusOrder) {
   std::set<std::string_view> names;
   std::set<std::pair<ControlKind, int>> ids;
   std::vector<int> tabs;
-  for (const ControlSpec& spec : kWindowLayout) {
-    SCOPED_TRACE(std::string(spec.name));
-    EXPECT_TRUE(names.insert(spec.name).second) << "named once";
-    EXPECT_TRUE(liesWithin(spec.at, client));
-    EXPECT_GT(spec.at.width, 0);
-    EXPECT_GT(spec.at.height, 0);
-    if (spec.id != kNoId) {
-      EXPECT_TRUE(ids.insert({spec.kind, spec.id}).second) << "id used once";
+  for (const ControlLayout& control : kWindowLayout) {
+    SCOPED_TRACE(std::string(control.name));
+    EXPECT_TRUE(names.insert(control.name).second) << "named once";
+    EXPECT_TRUE(liesWithin(control.at, client));
+    EXPECT_GT(control.at.width, 0);
+    EXPECT_GT(control.at.height, 0);
+    if (control.id != kNoId) {
+      EXPECT_TRUE(ids.insert({control.kind, control.id}).second) << "id used once";
     }
-    if (spec.tabIndex != kNoTab) tabs.push_back(spec.tabIndex);
+    if (control.tabIndex != kNoTab) tabs.push_back(control.tabIndex);
   }
   std::ranges::sort(tabs);
   std::vector<int> complete(tabs.size());
@@ -130,11 +130,11 @@ TEST(WindowLayout, EveryControlFitsHasAnIdOfItsOwnAndAPlaceInTheFocusOrder) {
   EXPECT_EQ(tabs, complete) << "every place from 0 taken once";
 
   // A label on the lamp is made after it, so it is drawn over it.
-  const auto lamp = std::ranges::find(kWindowLayout, ControlKind::Lamp, &ControlSpec::kind);
+  const auto lamp = std::ranges::find(kWindowLayout, ControlKind::Lamp, &ControlLayout::kind);
   ASSERT_NE(lamp, kWindowLayout.end());
-  for (auto spec = kWindowLayout.begin(); spec != kWindowLayout.end(); ++spec) {
-    if (spec != lamp && liesWithin(spec->at, lamp->at)) {
-      EXPECT_GT(spec, lamp) << spec->name;
+  for (auto control = kWindowLayout.begin(); control != kWindowLayout.end(); ++control) {
+    if (control != lamp && liesWithin(control->at, lamp->at)) {
+      EXPECT_GT(control, lamp) << control->name;
     }
   }
 }
@@ -151,23 +151,23 @@ TEST(QtWindow, BuildsEveryControlAsTheLayoutSays) {
             static_cast<qsizetype>(kWindowLayout.size()))
       << "no control beyond the layout's";
 
-  for (const ControlSpec& spec : kWindowLayout) {
-    SCOPED_TRACE(std::string(spec.name));
-    auto* w = window.findChild<QWidget*>(QString::fromLatin1(spec.name));
+  for (const ControlLayout& control : kWindowLayout) {
+    SCOPED_TRACE(std::string(control.name));
+    auto* w = window.findChild<QWidget*>(QString::fromLatin1(control.name));
     ASSERT_NE(w, nullptr);
-    EXPECT_STREQ(w->metaObject()->className(), classOf(spec.kind));
-    if (showsText(spec.kind)) {
-      EXPECT_EQ(shownText(w), QString::fromLatin1(spec.text));
+    EXPECT_STREQ(w->metaObject()->className(), classOf(control.kind));
+    if (showsText(control.kind)) {
+      EXPECT_EQ(shownText(w), QString::fromLatin1(control.text));
     }
-    EXPECT_EQ(w->toolTip(), QString::fromLatin1(spec.toolTip));
-    EXPECT_EQ(w->geometry(), QRect(px(spec.at.left, dpiX), px(spec.at.top, dpiY),
-                                   px(spec.at.width, dpiX), px(spec.at.height, dpiY)));
+    EXPECT_EQ(w->toolTip(), QString::fromLatin1(control.toolTip));
+    EXPECT_EQ(w->geometry(), QRect(px(control.at.left, dpiX), px(control.at.top, dpiY),
+                                   px(control.at.width, dpiX), px(control.at.height, dpiY)));
     EXPECT_TRUE(QRect(QPoint(0, 0), window.minimumSize()).contains(w->geometry()));
-    EXPECT_EQ(w->isEnabled(), spec.enabled);
-    EXPECT_EQ(spec.tabIndex != kNoTab, (w->focusPolicy() & Qt::TabFocus) != 0)
+    EXPECT_EQ(w->isEnabled(), control.enabled);
+    EXPECT_EQ(control.tabIndex != kNoTab, (w->focusPolicy() & Qt::TabFocus) != 0)
         << "in the focus order exactly when it takes focus";
-    if (spec.kind == ControlKind::CheckBox) {
-      EXPECT_EQ(window.checkValue(static_cast<CheckId>(spec.id)), spec.ticked ? 1 : 0);
+    if (control.kind == ControlKind::CheckBox) {
+      EXPECT_EQ(window.checkValue(static_cast<CheckId>(control.id)), control.ticked ? 1 : 0);
     }
   }
   EXPECT_FALSE(window.lamp()->autoFillBackground());
@@ -182,9 +182,9 @@ TEST(QtWindow, BuildsEveryControlAsTheLayoutSays) {
 TEST(QtWindow, EveryControlIdReachesItsWidget) {
   QtWindow window;
   const auto nameOf = [](ControlKind kind, int id) {
-    const auto spec = std::ranges::find_if(
-        kWindowLayout, [&](const ControlSpec& c) { return c.kind == kind && c.id == id; });
-    return spec == kWindowLayout.end() ? QString() : QString::fromLatin1(spec->name);
+    const auto control = std::ranges::find_if(
+        kWindowLayout, [&](const ControlLayout& c) { return c.kind == kind && c.id == id; });
+    return control == kWindowLayout.end() ? QString() : QString::fromLatin1(control->name);
   };
   const auto bound = [&](ControlKind kind, int id, const QWidget* widget) {
     ASSERT_NE(widget, nullptr) << classOf(kind) << " " << id;

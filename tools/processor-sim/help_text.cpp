@@ -2,8 +2,9 @@
 
 namespace meterstation::sim {
 
-std::string helpText() {
-  return R"(Usage: processor-sim [options]
+namespace {
+
+const char* const kUsageAndLine = R"(Usage: processor-sim [options]
 
 Plays the metering processor for the station: sixteen meters, one reading
 per burst with silence between bursts, at 300 baud (300,N,8,1), on a
@@ -29,7 +30,9 @@ Stream:
                       every 33 1/3 ms
   --seed N            seed of the field values and faults, default 1; the
                       same seed gives the same stream
+)";
 
+const char* const kFaultsAndOutput = R"(
 Faults (N counts meter readings; each is off unless given):
   --garbage-every N   after every N-th reading, a burst of random bytes
                       that is never a valid reading
@@ -65,6 +68,9 @@ then choose Com1 in the station. A quick run with faults:
 Exit status: 0 after the stop command, 1 when the line cannot be opened,
 2 for bad options, 128 + the signal number after SIGINT, SIGTERM or SIGHUP.
 )";
-}
+
+}  // namespace
+
+std::string helpText() { return std::string(kUsageAndLine) + kFaultsAndOutput; }
 
 }  // namespace meterstation::sim

@@ -78,6 +78,16 @@ bool* switchOption(SimOptions& options, const std::string& name) {
   return nullptr;
 }
 
+// Options that are each fine alone but cannot go together.
+std::optional<std::string> combinationProblem(const SimOptions& options, bool hangupMsGiven) {
+  if (!options.devicePath.empty() && !options.linkPath.empty())
+    return "--link names a pseudo-terminal and cannot go with --device";
+  if (!options.devicePath.empty() && options.faults.hangupEvery > 0)
+    return "--hangup-every replaces a pseudo-terminal and cannot go with --device";
+  if (hangupMsGiven && options.faults.hangupEvery == 0) return "--hangup-ms needs --hangup-every";
+  return std::nullopt;
+}
+
 }  // namespace
 
 ParsedOptions parseOptions(const std::vector<std::string>& args) {
@@ -133,14 +143,8 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
     if (name == "--hangup-ms") hangupMsGiven = true;
   }
 
-  if (!options.devicePath.empty() && !options.linkPath.empty())
-    return failure("--link names a pseudo-terminal and cannot go with --device");
-  if (!options.devicePath.empty() && options.faults.hangupEvery > 0)
-    return failure(
-        "--hangup-every replaces a pseudo-terminal and cannot go with "
-        "--device");
-  if (hangupMsGiven && options.faults.hangupEvery == 0)
-    return failure("--hangup-ms needs --hangup-every");
+  if (const std::optional<std::string> problem = combinationProblem(options, hangupMsGiven))
+    return failure(*problem);
   return parsed;
 }
 

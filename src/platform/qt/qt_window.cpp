@@ -52,28 +52,28 @@ std::size_t indexOf(LabelId id) { return static_cast<std::size_t>(id); }
 std::size_t indexOf(CheckId id) { return static_cast<std::size_t>(id); }
 std::size_t indexOf(ButtonId id) { return static_cast<std::size_t>(id); }
 
-QPushButton* makeButton(const ControlSpec& spec, QWidget* parent) {
-  auto* button = new QPushButton(latin1(spec.text), parent);
-  button->setEnabled(spec.enabled);
+QPushButton* makeButton(const ControlLayout& control, QWidget* parent) {
+  auto* button = new QPushButton(latin1(control.text), parent);
+  button->setEnabled(control.enabled);
   return button;
 }
 
-QLineEdit* makeTextBox(const ControlSpec& spec, QWidget* parent) {
-  auto* box = new QLineEdit(latin1(spec.text), parent);
+QLineEdit* makeTextBox(const ControlLayout& control, QWidget* parent) {
+  auto* box = new QLineEdit(latin1(control.text), parent);
   box->setValidator(new Latin1Validator(box));
   return box;
 }
 
-QLabel* makeLabel(const ControlSpec& spec, QWidget* parent) {
-  auto* label = new QLabel(latin1(spec.text), parent);
+QLabel* makeLabel(const ControlLayout& control, QWidget* parent) {
+  auto* label = new QLabel(latin1(control.text), parent);
   // Captions come from the station; markup in them is text to show.
   label->setTextFormat(Qt::PlainText);
   return label;
 }
 
-QCheckBox* makeCheckBox(const ControlSpec& spec, QWidget* parent) {
-  auto* box = new QCheckBox(latin1(spec.text), parent);
-  box->setChecked(spec.ticked);
+QCheckBox* makeCheckBox(const ControlLayout& control, QWidget* parent) {
+  auto* box = new QCheckBox(latin1(control.text), parent);
+  box->setChecked(control.ticked);
   // "vista fix" does not fit its 855 twips in the ordinary face.
   QFont narrow = box->font();
   narrow.setStretch(QFont::Condensed);
@@ -109,13 +109,13 @@ void QtWindow::buildControls() {
   setFixedSize(pixels(kClientWidthTwips, dpiX), pixels(kClientHeightTwips, dpiY));
 
   std::vector<std::pair<int, QWidget*>> tabbed;
-  for (const ControlSpec& spec : kWindowLayout) {
-    QWidget* widget = makeControl(spec);
-    widget->setObjectName(latin1(spec.name));
-    widget->setGeometry(pixels(spec.at.left, dpiX), pixels(spec.at.top, dpiY),
-                        pixels(spec.at.width, dpiX), pixels(spec.at.height, dpiY));
-    if (!spec.toolTip.empty()) widget->setToolTip(latin1(spec.toolTip));
-    if (spec.tabIndex != kNoTab) tabbed.emplace_back(spec.tabIndex, widget);
+  for (const ControlLayout& control : kWindowLayout) {
+    QWidget* widget = makeControl(control);
+    widget->setObjectName(latin1(control.name));
+    widget->setGeometry(pixels(control.at.left, dpiX), pixels(control.at.top, dpiY),
+                        pixels(control.at.width, dpiX), pixels(control.at.height, dpiY));
+    if (!control.toolTip.empty()) widget->setToolTip(latin1(control.toolTip));
+    if (control.tabIndex != kNoTab) tabbed.emplace_back(control.tabIndex, widget);
   }
   std::ranges::sort(tabbed, {}, &std::pair<int, QWidget*>::first);
   for (std::size_t i = 1; i < tabbed.size(); ++i) {
@@ -124,28 +124,28 @@ void QtWindow::buildControls() {
 }
 
 // Makes the control and binds it to its id, so the logic's calls reach it.
-QWidget* QtWindow::makeControl(const ControlSpec& spec) {
-  const auto slot = static_cast<std::size_t>(spec.id);
-  switch (spec.kind) {
+QWidget* QtWindow::makeControl(const ControlLayout& control) {
+  const auto slot = static_cast<std::size_t>(control.id);
+  switch (control.kind) {
     case ControlKind::DriveList:
       return drive_ = new DriveList(this);
     case ControlKind::DirList:
       return dir_ = new DirList(this);
     case ControlKind::Button:
-      return buttons_.at(slot) = makeButton(spec, this);
+      return buttons_.at(slot) = makeButton(control, this);
     case ControlKind::ListBox:
       return lists_.at(slot) = new StationListView(this);
     case ControlKind::Lamp:
       return lamp_ = makeLamp(this);
     case ControlKind::TextBox:
-      return textBoxes_.at(slot) = makeTextBox(spec, this);
+      return textBoxes_.at(slot) = makeTextBox(control, this);
     case ControlKind::CheckBox:
-      return checkBoxes_.at(slot) = makeCheckBox(spec, this);
+      return checkBoxes_.at(slot) = makeCheckBox(control, this);
     case ControlKind::Label:
       break;
   }
-  QLabel* label = makeLabel(spec, this);
-  if (spec.id != kNoId) labels_.at(slot) = label;
+  QLabel* label = makeLabel(control, this);
+  if (control.id != kNoId) labels_.at(slot) = label;
   return label;
 }
 

@@ -75,7 +75,7 @@ class QtWindow : public QWidget, public WindowControls {
 
  private:
   void buildControls();
-  QWidget* makeControl(const ControlSpec& spec);
+  QWidget* makeControl(const ControlLayout& control);
   void connectControls();
   void connectRunControls();
   void dispatch(void (StationEvents::*handler)());
