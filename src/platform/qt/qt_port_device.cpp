@@ -55,10 +55,6 @@ PortError portError(QSerialPort::SerialPortError error) {
   }
 }
 
-std::string lateReason(int timeoutMs) {
-  return "the bytes did not leave the port within " + std::to_string(timeoutMs) + " ms";
-}
-
 }  // namespace
 
 QtPortDevice::QtPortDevice()
@@ -199,7 +195,7 @@ bool QtPortDevice::waitUntilHandedOver(int timeoutMs) {
 Result QtPortDevice::finishOutput(int timeoutMs) {
   const QDeadlineTimer deadline(timeoutMs);
   if (!waitUntilHandedOver(timeoutMs)) {
-    return Result::failure(deadline.hasExpired() ? lateReason(timeoutMs)
+    return Result::failure(deadline.hasExpired() ? notLeftWithin(timeoutMs)
                                                  : latin1(port_.errorString()));
   }
   // QSerialPort may have handed the last bytes over without saying so yet.
@@ -208,7 +204,7 @@ Result QtPortDevice::finishOutput(int timeoutMs) {
     startDrain();
   }
   if (!drain_.waitUntilDone(static_cast<int>(deadline.remainingTime()))) {
-    return Result::failure(lateReason(timeoutMs));
+    return Result::failure(notLeftWithin(timeoutMs));
   }
   return Result::success();
 }

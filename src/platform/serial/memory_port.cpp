@@ -75,8 +75,7 @@ Result MemoryPort::finishOutput(int timeoutMs) {
   finishBounds_.push_back(timeoutMs);
   if (!stalled_) drain();
   if (waiting_.empty()) return Result::success();
-  return Result::failure("the bytes did not leave the port within " + std::to_string(timeoutMs) +
-                         " ms");
+  return Result::failure(notLeftWithin(timeoutMs));
 }
 
 void MemoryPort::drain() {

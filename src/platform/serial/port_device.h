@@ -63,4 +63,9 @@ class PortDevice {
   virtual Result finishOutput(int timeoutMs) = 0;
 };
 
+// What is said of output still in a device when its time ran out.
+inline std::string notLeftWithin(int timeoutMs) {
+  return "the bytes did not leave the port within " + std::to_string(timeoutMs) + " ms";
+}
+
 }  // namespace meterstation

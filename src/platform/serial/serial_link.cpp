@@ -223,8 +223,7 @@ Result SerialLink::output(const std::string& bytes) {
 
 void SerialLink::outputOverdue() {
   if (state_ != State::Open || !device_.outputPending()) return;
-  notify(CommEvent::OutputStalled,
-         "the bytes did not leave the port within " + std::to_string(drainBoundMs_) + " ms");
+  notify(CommEvent::OutputStalled, notLeftWithin(drainBoundMs_));
 }
 
 // Handlers run one at a time: what the device reports while a call of the
