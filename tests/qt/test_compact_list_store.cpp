@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/mapped_text_file.h"
 #include "platform/qt/compact_list_store.h"
 #include "sanitizer_build.h"
+#include "support/scratch_dir.h"
 
 namespace meterstation {
 namespace {
@@ -82,6 +84,44 @@ TEST(CompactListStore, AMillionReadingsCostUnderAHundredBytesEach) {
   EXPECT_LT(static_cast<double>(held) / kItems, 100.0);
   EXPECT_GT(held, kItems * reading.size());
 #endif
+}
+
+TEST(CompactListStore, TextsFromAFileLeaveTheOffsetsAloneOnTheHeap) {
+  testsupport::ScratchDir dir("list-texts");
+  ASSERT_TRUE(dir.made());
+  MappedTextFile file(dir.path());
+  ASSERT_TRUE(file.ok()) << file.error();
+  CompactListStore store(CompactListStore::kDefaultChunkBytes,
+                         [&](std::size_t bytes) { return file.allocate(bytes); });
+  constexpr std::size_t kItems = 1'000'000;
+  for (std::size_t i = 0; i < kItems; ++i) {
+    store.append(std::to_string(i) + std::string(33, ',') + std::to_string(i % 97));
+  }
+  EXPECT_LE(static_cast<double>(store.heapBytes()) / kItems, 8.0);
+  EXPECT_GE(file.mappedBytes(), store.textBytes());
+  // Read back after the kernel let go of the texts.
+  file.pageOut();
+  for (std::size_t i = 0; i < kItems; i += 997) {
+    ASSERT_EQ(store.at(i), std::to_string(i) + std::string(33, ',') + std::to_string(i % 97));
+  }
+}
+
+TEST(CompactListStore, AChunkTheSourceCannotGiveComesFromTheHeap) {
+  // Small chunks, and a source that gives only every third one.
+  std::vector<std::unique_ptr<char[]>> given;
+  int asked = 0;
+  CompactListStore store(64, [&](std::size_t bytes) -> char* {
+    if (++asked % 3 != 0) return nullptr;
+    given.push_back(std::make_unique<char[]>(bytes));
+    return given.back().get();
+  });
+  std::vector<std::string> items;
+  for (int i = 0; i < 500; ++i) items.push_back(std::string(static_cast<std::size_t>(i % 50), 'a' + i % 26));
+  for (const std::string& item : items) store.append(item);
+  for (std::size_t i = 0; i < items.size(); ++i) ASSERT_EQ(store.at(i), items[i]) << "item " << i;
+  ASSERT_FALSE(given.empty());
+  EXPECT_LT(store.heapBytes(), store.memoryBytes());
+  EXPECT_GT(store.heapBytes(), store.memoryBytes() / 2);
 }
 
 // Needs over 4 GiB of memory; run with --gtest_also_run_disabled_tests.

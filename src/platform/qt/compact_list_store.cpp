@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace meterstation {
 
@@ -14,8 +15,9 @@ constexpr std::size_t kLargestSharedChunk = std::numeric_limits<std::uint32_t>::
 
 }  // namespace
 
-CompactListStore::CompactListStore(std::size_t chunkBytes)
-    : maxChunkBytes_(std::clamp<std::size_t>(chunkBytes, 1, kLargestSharedChunk)) {}
+CompactListStore::CompactListStore(std::size_t chunkBytes, ChunkSource source)
+    : maxChunkBytes_(std::clamp<std::size_t>(chunkBytes, 1, kLargestSharedChunk)),
+      source_(std::move(source)) {}
 
 CompactListStore::Chunk& CompactListStore::chunkFor(std::size_t length) {
   if (!chunks_.empty()) {
@@ -28,7 +30,11 @@ CompactListStore::Chunk& CompactListStore::chunkFor(std::size_t length) {
   // there, so its start still fits the 32 bits.
   capacity = std::max(capacity, length);
   Chunk chunk;
-  chunk.bytes = std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(capacity, 1));
+  if (source_) chunk.bytes = source_(capacity);
+  if (chunk.bytes == nullptr) {
+    chunk.owned = std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(capacity, 1));
+    chunk.bytes = chunk.owned.get();
+  }
   chunk.capacity = capacity;
   chunk.firstItem = count_;
   chunks_.push_back(std::move(chunk));
@@ -37,7 +43,7 @@ CompactListStore::Chunk& CompactListStore::chunkFor(std::size_t length) {
 
 void CompactListStore::append(std::string_view item) {
   Chunk& chunk = chunkFor(item.size());
-  if (!item.empty()) std::memcpy(chunk.bytes.get() + chunk.used, item.data(), item.size());
+  if (!item.empty()) std::memcpy(chunk.bytes + chunk.used, item.data(), item.size());
   if (count_ % kStartsPerBlock == 0) {
     startBlocks_.push_back(std::make_unique_for_overwrite<std::uint32_t[]>(kStartsPerBlock));
   }
@@ -59,14 +65,26 @@ std::string_view CompactListStore::at(std::size_t index) const {
   const std::size_t nextChunkFirst = k + 1 < chunks_.size() ? chunks_[k + 1].firstItem : size();
   const std::size_t begin = startOf(index);
   const std::size_t end = index + 1 < nextChunkFirst ? startOf(index + 1) : chunk.used;
-  return {chunk.bytes.get() + begin, end - begin};
+  return {chunk.bytes + begin, end - begin};
+}
+
+std::size_t CompactListStore::bookkeepingBytes() const {
+  return sizeof(*this) + chunks_.capacity() * sizeof(Chunk) +
+         startBlocks_.capacity() * sizeof(startBlocks_[0]) +
+         startBlocks_.size() * kStartsPerBlock * sizeof(std::uint32_t);
 }
 
 std::size_t CompactListStore::memoryBytes() const {
-  std::size_t bytes = sizeof(*this) + chunks_.capacity() * sizeof(Chunk) +
-                      startBlocks_.capacity() * sizeof(startBlocks_[0]) +
-                      startBlocks_.size() * kStartsPerBlock * sizeof(std::uint32_t);
+  std::size_t bytes = bookkeepingBytes();
   for (const Chunk& chunk : chunks_) bytes += std::max<std::size_t>(chunk.capacity, 1);
+  return bytes;
+}
+
+std::size_t CompactListStore::heapBytes() const {
+  std::size_t bytes = bookkeepingBytes();
+  for (const Chunk& chunk : chunks_) {
+    if (chunk.owned) bytes += std::max<std::size_t>(chunk.capacity, 1);
+  }
   return bytes;
 }
 

@@ -4,11 +4,13 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QValidator>
 #ifndef QT_NO_SESSIONMANAGER
 #include <QSessionManager>
@@ -81,6 +83,14 @@ QCheckBox* makeCheckBox(const ControlLayout& control, QWidget* parent) {
   return box;
 }
 
+// The lists grow for as long as the station runs; their texts go to a file
+// in the user's cache directory, which the kernel can page out.
+std::unique_ptr<MappedTextFile> openListTexts(MappingCalls calls) {
+  const QString dir = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+  if (!dir.isEmpty()) QDir().mkpath(dir);
+  return std::make_unique<MappedTextFile>(QFile::encodeName(dir).toStdString(), std::move(calls));
+}
+
 QFrame* makeLamp(QWidget* parent) {
   auto* lamp = new QFrame(parent);
   lamp->setFrameShape(QFrame::Box);
@@ -89,14 +99,16 @@ QFrame* makeLamp(QWidget* parent) {
 
 }  // namespace
 
-QtWindow::QtWindow(QWidget* parent) : QWidget(parent) {
+QtWindow::QtWindow(QWidget* parent, MappingCalls listTextCalls) : QWidget(parent) {
   setWindowTitle(latin1(kWindowTitle));
   // The layout was drawn for a small 8-point face; larger type would not
   // fit the 17-pixel buttons.
   QFont small = font();
   small.setPointSize(8);
   setFont(small);
+  listTexts_ = openListTexts(std::move(listTextCalls));
   buildControls();
+  if (!listTexts_->ok()) reportListsInMemory();
   connectControls();
   directoryShown(dir_->path());
 }
@@ -134,7 +146,8 @@ QWidget* QtWindow::makeControl(const ControlLayout& control) {
     case ControlKind::Button:
       return buttons_.at(slot) = makeButton(control, this);
     case ControlKind::ListBox:
-      return lists_.at(slot) = new StationListView(this);
+      return lists_.at(slot) = new StationListView(
+                 this, [this](std::size_t bytes) { return listChunk(bytes); });
     case ControlKind::Lamp:
       return lamp_ = makeLamp(this);
     case ControlKind::TextBox:
@@ -226,6 +239,22 @@ bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   return QWidget::eventFilter(watched, event);
+}
+
+char* QtWindow::listChunk(std::size_t bytes) {
+  if (!listTexts_->ok()) return nullptr;
+  char* chunk = listTexts_->allocate(bytes);
+  // Said once, after the append that asked: the message is an append too.
+  if (chunk == nullptr && !listsInMemoryReported_) {
+    listsInMemoryReported_ = true;
+    QMetaObject::invokeMethod(this, [this] { reportListsInMemory(); }, Qt::QueuedConnection);
+  }
+  return chunk;
+}
+
+void QtWindow::reportListsInMemory() {
+  listsInMemoryReported_ = true;
+  lists_[indexOf(ListId::List2)]->addItem("list items kept in memory: " + listTexts_->error());
 }
 
 StationListView* QtWindow::list(ListId id) const { return lists_[indexOf(id)]; }

@@ -5,9 +5,11 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/drive_directories.h"
+#include "platform/posix/mapped_text_file.h"
 #include "platform/station_events.h"
 #include "platform/window_controls.h"
 #include "platform/window_layout.h"
@@ -31,7 +33,8 @@ class QtWindow : public QWidget, public WindowControls {
   Q_OBJECT
 
  public:
-  explicit QtWindow(QWidget* parent = nullptr);
+  // The calls beneath the lists' text file are a seam for tests.
+  explicit QtWindow(QWidget* parent = nullptr, MappingCalls listTextCalls = MappingCalls::real());
 
   void bind(StationEvents& events);
 
@@ -62,6 +65,9 @@ class QtWindow : public QWidget, public WindowControls {
   DriveList* driveList() const { return drive_; }
   DirList* dirList() const { return dir_; }
   bool ended() const { return ended_; }
+  // The lists' texts on file, and a way to have the kernel page them out.
+  std::uint64_t listTextBytes() const { return listTexts_->mappedBytes(); }
+  void pageOutListTexts() { listTexts_->pageOut(); }
 
   // The user's session is ending (logout, shutdown): a close from now on is
   // the session's, not the operator's, until the operator next presses a
@@ -81,11 +87,17 @@ class QtWindow : public QWidget, public WindowControls {
   void dispatch(void (StationEvents::*handler)());
   void directoryShown(const QString& path);
   void readFailed(const std::string& message);
+  char* listChunk(std::size_t bytes);
+  void reportListsInMemory();
 
   StationEvents* events_ = nullptr;
   bool ended_ = false;
   bool sessionEnding_ = false;
 
+  // The lists' texts, in the user's cache directory; the heap holds them
+  // when that cannot be written.
+  std::unique_ptr<MappedTextFile> listTexts_;
+  bool listsInMemoryReported_ = false;
   std::array<StationListView*, 2> lists_{};
   std::array<QLineEdit*, 4> textBoxes_{};
   std::array<QLabel*, 3> labels_{};

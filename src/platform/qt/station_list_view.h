@@ -19,7 +19,9 @@ class StationListView : public QAbstractScrollArea {
   Q_OBJECT
 
  public:
-  explicit StationListView(QWidget* parent = nullptr);
+  // The source gives the chunks the texts live in; the heap, without one.
+  explicit StationListView(QWidget* parent = nullptr,
+                           CompactListStore::ChunkSource source = nullptr);
 
   void addItem(const std::string& item);
 
