@@ -1,5 +1,8 @@
 #include "bench/station_rig.h"
 
+#include "bench/real_time.h"
+#include "platform/posix/event_thread_slice.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -157,7 +160,13 @@ SimRelay::SimRelay(const std::string& simPath, const std::vector<std::string>& s
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
   pid_t pid = -1;
-  if (posix_spawn(&pid, simPath.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  raiseSpawned(attributes);
+  raised_ = posix_spawn(&pid, simPath.c_str(), nullptr, &attributes, argv.data(), environ) == 0;
+  posix_spawnattr_destroy(&attributes);
+  // Not permitted: at the ordinary priority then, and the bench says so.
+  if (!raised_ && posix_spawn(&pid, simPath.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
     error_ = "cannot start " + simPath;
     return;
   }
@@ -178,6 +187,7 @@ SimRelay::SimRelay(const std::string& simPath, const std::vector<std::string>& s
     tcsetattr(line_, TCSANOW, &settings);
   }
   thread_ = std::thread([this] { pass(); });
+  raised_ = raiseThread(thread_.native_handle()) && raised_;
 }
 
 SimRelay::~SimRelay() {
@@ -213,7 +223,9 @@ std::vector<SteadyClock::time_point> SimRelay::passings() {
   return passings_;
 }
 
-StationRig::StationRig(int intervalMs) {
+StationRig::StationRig(int intervalMs, bool shortSlice) {
+  // As the station asks for it on its event thread.
+  if (shortSlice) requestShortSlice();
   window.bind(events);
   serial.bind(events);
   timer.bind(events);

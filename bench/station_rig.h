@@ -173,6 +173,8 @@ class SimRelay {
 
   bool ok() const { return error_.empty(); }
   const std::string& error() const { return error_; }
+  // Whether the simulator and the relay run at the real-time priority.
+  bool raised() const { return raised_; }
   // When each piece was handed to the station, in order: taken just before
   // the write, as the station may run before the writer gets to look at the
   // clock again.
@@ -184,6 +186,7 @@ class SimRelay {
   PtyWriter& into_;
   int simPid_ = -1;
   int line_ = -1;
+  bool raised_ = false;
   std::string error_;
   std::atomic<bool> stop_{false};
   std::mutex mutex_;
@@ -195,7 +198,8 @@ class SimRelay {
 // proxies, on its own pseudo-terminal and temporary working directory.
 class StationRig {
  public:
-  explicit StationRig(int intervalMs);
+  // Without the short slice only to show what it does.
+  explicit StationRig(int intervalMs, bool shortSlice = true);
   ~StationRig();
 
   bool ready() const { return ready_; }

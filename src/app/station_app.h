@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "platform/posix/durable_files.h"
+#include "platform/posix/event_thread_slice.h"
 #include "platform/posix/local_clock.h"
 #include "platform/qt/qt_host.h"
 #include "platform/qt/qt_serial_port.h"
@@ -40,6 +41,9 @@ struct StationApp {
   StationApp& operator=(const StationApp&) = delete;
 
   void start() {
+    // Called on the event thread: the slice is that thread's alone. Where the
+    // kernel will not shorten it the station runs as before.
+    requestShortSlice();
     form.Form_Load();
     window.show();
   }

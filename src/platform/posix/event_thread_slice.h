@@ -1,0 +1,21 @@
+#pragma once
+
+#include <chrono>
+
+#include "platform/result.h"
+
+namespace meterstation {
+
+// The slice the station's event thread asks the scheduler for. The thread
+// sleeps nearly all the time and runs briefly when bytes or a tick come; on
+// a loaded machine a woken thread with the ordinary slice waits for the
+// running process's slice to end, some milliseconds, which the quiet period
+// cannot spare. A short slice lets it in at once, and asks no privilege.
+constexpr std::chrono::microseconds kEventThreadSlice{500};
+
+// Asks for the slice for the calling thread; kernels without custom slices
+// (before 6.12) take the request and go on as before, or refuse it, which
+// comes back as a failure that changes nothing.
+Result requestShortSlice(std::chrono::microseconds slice = kEventThreadSlice);
+
+}  // namespace meterstation
