@@ -8,7 +8,7 @@
 
 namespace meterstation::bench {
 
-DirectoryChanges::DirectoryChanges(const std::string& dir) {
+DirectoryChanges::DirectoryChanges(const std::string& dir, const std::string& name) : name_(name) {
   fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   if (fd_ < 0) return;
   if (inotify_add_watch(fd_, dir.c_str(), IN_MODIFY | IN_MOVED_TO | IN_CREATE) < 0) {
@@ -32,8 +32,15 @@ void DirectoryChanges::watch() {
     pollfd ready{fd_, POLLIN, 0};
     if (poll(&ready, 1, 50) <= 0) continue;
     const auto now = std::chrono::steady_clock::now();
+    const ssize_t got = read(fd_, buffer, sizeof buffer);
+    bool named = false;
+    for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= got;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+      named = named || (event->len > 0 && name_ == event->name);
+      at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+    }
     // Only the moment counts: one read may hold several events.
-    if (read(fd_, buffer, sizeof buffer) <= 0) continue;
+    if (!named) continue;
     std::lock_guard<std::mutex> lock(mutex_);
     times_.push_back(now);
   }

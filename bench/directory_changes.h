@@ -9,12 +9,12 @@
 
 namespace meterstation::bench {
 
-// The station seen from outside: when anything in its working directory
-// changes (a reading kept in the journal, a set's files), timed by a thread
-// of the bench's own that waits on inotify.
+// The station seen from outside: when a file in its working directory
+// changes (the journal, which keeps each reading the moment its tick
+// comes), timed by a thread of the bench's own that waits on inotify.
 class DirectoryChanges {
  public:
-  explicit DirectoryChanges(const std::string& dir);
+  DirectoryChanges(const std::string& dir, const std::string& name);
   ~DirectoryChanges();
   DirectoryChanges(const DirectoryChanges&) = delete;
   DirectoryChanges& operator=(const DirectoryChanges&) = delete;
@@ -26,6 +26,7 @@ class DirectoryChanges {
  private:
   void watch();
 
+  std::string name_;
   int fd_ = -1;
   bool raised_ = false;
   std::atomic<bool> stop_{false};

@@ -46,11 +46,13 @@ struct YearItems {
   std::string alarm;
 
   void make(long i) {
-    std::snprintf(reading, sizeof reading, "%02ld,%03ld,04567,12345,089,00012,00,%07ld",
-                  i % 16 + 1, i % 1000, i % 10000000);
+    std::snprintf(reading, sizeof reading, "%02ld,%03ld,04567,12345,089,00012,00,%07ld", i % 16 + 1,
+                  i % 1000, i % 10000000);
     echo.assign(" comm:").append(reading).append("\r\nend");
-    alarm.assign(" alarm ").append(std::to_string(i % 16 + 1)).append(" 100 900 ").append(
-        std::to_string(i % 1000));
+    alarm.assign(" alarm ")
+        .append(std::to_string(i % 16 + 1))
+        .append(" 100 900 ")
+        .append(std::to_string(i % 1000));
   }
 };
 
@@ -116,7 +118,8 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
   const bool quick = hasFlag(argc, argv, "--quick");
-  const long readings = optionValue(argc, argv, "--readings", quick ? kYearReadings / 10 : kYearReadings);
+  const long readings =
+      optionValue(argc, argv, "--readings", quick ? kYearReadings / 10 : kYearReadings);
 
   YearOfLists lists;
   long count = 0;
@@ -132,8 +135,8 @@ int main(int argc, char** argv) {
   const double anonPerItem =
       (anonymousBytes() - before) / (3.0 * static_cast<double>(count - counted));
   const double largeCost = lists.readingCost(count, 2000);
-  const bool followed = lists.window.list(ListId::List1)->atBottom() &&
-                        lists.window.list(ListId::List2)->atBottom();
+  const bool followed =
+      lists.window.list(ListId::List1)->atBottom() && lists.window.list(ListId::List2)->atBottom();
   std::mt19937 random(11);
   // Page the texts out so that each jump has to read its rows back.
   lists.window.pageOutListTexts();
@@ -144,13 +147,15 @@ int main(int argc, char** argv) {
   const std::size_t items1 = lists.window.list(ListId::List1)->count();
   const std::size_t items2 = lists.window.list(ListId::List2)->count();
   char value[240];
-  std::snprintf(value, sizeof value,
-                "%.2f B (%zu items in List1, %zu in List2, filled in %.0f s; texts %.0f MB on file)",
-                anonPerItem, items1, items2, fillSeconds,
-                static_cast<double>(lists.window.listTextBytes()) / 1e6);
+  std::snprintf(
+      value, sizeof value,
+      "%.2f B (%zu items in List1, %zu in List2, filled in %.0f s; texts %.0f MB on file)",
+      anonPerItem, items1, items2, fillSeconds,
+      static_cast<double>(lists.window.listTextBytes()) / 1e6);
   printRow("lists' anonymous memory per item, a busy year", value, "<= 8 B",
            anonPerItem <= 8 && lists.window.listTextBytes() > 0);
-  std::snprintf(value, sizeof value, "%.2f x (median %.0f ns a reading at %ld readings, %.0f ns at %ld)",
+  std::snprintf(value, sizeof value,
+                "%.2f x (median %.0f ns a reading at %ld readings, %.0f ns at %ld)",
                 largeCost / smallCost, largeCost, count, smallCost, kSmall);
   printRow("lists' append at the end of the year against at 10000", value, "<= 2 x",
            largeCost <= 2 * smallCost && followed);

@@ -1,6 +1,9 @@
 // How late the quiet-period tick comes after a reading's last byte, beyond
 // the interval itself. processor-sim sends the readings; a tick that comes
 // too late merges the reading with the next one at 25,000 readings a day.
+// The sender, the relay that times each byte and the outside watch run at a
+// real-time priority where the bench may, so that load starves only the
+// station, which runs as an operator would run it.
 #include <QApplication>
 #include <QTimer>
 
@@ -10,6 +13,7 @@
 
 #include "bench/directory_changes.h"
 #include "bench/station_rig.h"
+#include "text/station_names.h"
 
 using namespace meterstation;
 using namespace meterstation::bench;
@@ -31,15 +35,17 @@ std::string optionText(int argc, char** argv, const std::string& name,
 // From the last byte passed to the first change in the working directory
 // after it, beyond the interval: each reading is kept in the journal the
 // moment its tick comes, so the station's lateness as anyone outside sees it.
+// Passing 0 is the synchronising burst; the bench stops after the given
+// number of readings, and what the station does as it ends is not a tick.
 std::vector<double> outsideLateness(const std::vector<SteadyClock::time_point>& passings,
                                     const std::vector<SteadyClock::time_point>& changes,
-                                    int interval) {
+                                    int interval, std::size_t readings) {
   std::vector<double> lateness;
   std::size_t p = 0;
   std::optional<std::size_t> counted;
   for (const SteadyClock::time_point change : changes) {
     while (p < passings.size() && passings[p] <= change) ++p;
-    if (p == 0 || counted == p - 1) continue;
+    if (p < 2 || p - 1 > readings || counted == p - 1) continue;
     counted = p - 1;
     lateness.push_back(millisBetween(passings[p - 1], change) - interval);
   }
@@ -80,14 +86,15 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  DirectoryChanges outside(rig.workDir);
+  DirectoryChanges outside(rig.workDir, kJournalFile);
 
   // The first tick takes the synchronising burst; one more per reading. The
   // check runs on the station's own thread, seldom: a thread of the bench's
   // polling beside it would take the processor from it.
   bool complete = false;
-  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(
-                                                 (readings + 2) * (2 * interval + kMarginMs + 2000));
+  const auto deadline =
+      SteadyClock::now() +
+      std::chrono::milliseconds((readings + 2) * (2 * interval + kMarginMs + 2000));
   QTimer check;
   QObject::connect(&check, &QTimer::timeout, [&] {
     complete = rig.events.ticks.load() >= readings + 1;
@@ -97,7 +104,8 @@ int main(int argc, char** argv) {
   QApplication::exec();
 
   const std::vector<SteadyClock::time_point> passings = sim.passings();
-  const std::vector<double> fromOutside = outsideLateness(passings, outside.times(), interval);
+  const std::vector<double> fromOutside =
+      outsideLateness(passings, outside.times(), interval, static_cast<std::size_t>(readings));
   std::vector<double> lateness;
   // The same from the notification of the last byte, where the countdown
   // starts: whatever the scheduler does to the writer, a tick early by this
@@ -159,13 +167,14 @@ int main(int argc, char** argv) {
   // The outside view: the same readings, from the last byte to the file.
   std::vector<double> seen = fromOutside;
   std::snprintf(text, sizeof text, "min %.2f, median %.2f, p99 %.2f, max %.2f ms (%zu readings)",
-                quantile(seen, 0.0), quantile(seen, 0.5), quantile(seen, 0.99),
-                quantile(seen, 1.0), seen.size());
+                quantile(seen, 0.0), quantile(seen, 0.5), quantile(seen, 0.99), quantile(seen, 1.0),
+                seen.size());
   printRow("outside: last byte to the journal, beyond the interval (" + run + ")", text, ">= 0 ms",
            !seen.empty() && quantile(seen, 0.0) >= 0);
-  std::fprintf(stderr, "tick_lateness: sender and relay %s; outside watch %s\n",
-               sim.raised() ? "at SCHED_FIFO" : "at the ordinary priority (SCHED_FIFO not permitted)",
-               outside.raised() ? "at SCHED_FIFO" : "at the ordinary priority");
+  std::fprintf(
+      stderr, "tick_lateness: sender and relay %s; outside watch %s\n",
+      sim.raised() ? "at SCHED_FIFO" : "at the ordinary priority (SCHED_FIFO not permitted)",
+      outside.raised() ? "at SCHED_FIFO" : "at the ordinary priority");
   // Where the lateness goes: waiting for the notice, or for the tick.
   std::fprintf(stderr, "tick_lateness: after the notice median %.2f p99 %.2f max %.2f ms\n",
                quantile(afterNotice, 0.5), quantile(afterNotice, 0.99), quantile(afterNotice, 1.0));

@@ -116,7 +116,8 @@ TEST(CompactListStore, AChunkTheSourceCannotGiveComesFromTheHeap) {
     return given.back().get();
   });
   std::vector<std::string> items;
-  for (int i = 0; i < 500; ++i) items.push_back(std::string(static_cast<std::size_t>(i % 50), 'a' + i % 26));
+  for (int i = 0; i < 500; ++i)
+    items.push_back(std::string(static_cast<std::size_t>(i % 50), 'a' + i % 26));
   for (const std::string& item : items) store.append(item);
   for (std::size_t i = 0; i < items.size(); ++i) ASSERT_EQ(store.at(i), items[i]) << "item " << i;
   ASSERT_FALSE(given.empty());

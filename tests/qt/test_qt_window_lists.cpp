@@ -34,7 +34,9 @@ class WindowListTexts : public ::testing::Test {
       qunsetenv("XDG_CACHE_HOME");
     }
   }
-  void cacheAt(const std::string& path) { qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(path)); }
+  void cacheAt(const std::string& path) {
+    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(path));
+  }
 
   std::size_t filesUnder(const std::string& root) const {
     std::size_t files = 0;

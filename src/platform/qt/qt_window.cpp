@@ -146,8 +146,8 @@ QWidget* QtWindow::makeControl(const ControlLayout& control) {
     case ControlKind::Button:
       return buttons_.at(slot) = makeButton(control, this);
     case ControlKind::ListBox:
-      return lists_.at(slot) = new StationListView(
-                 this, [this](std::size_t bytes) { return listChunk(bytes); });
+      return lists_.at(slot) =
+                 new StationListView(this, [this](std::size_t bytes) { return listChunk(bytes); });
     case ControlKind::Lamp:
       return lamp_ = makeLamp(this);
     case ControlKind::TextBox:
@@ -247,7 +247,8 @@ char* QtWindow::listChunk(std::size_t bytes) {
   // Said once, after the append that asked: the message is an append too.
   if (chunk == nullptr && !listsInMemoryReported_) {
     listsInMemoryReported_ = true;
-    QMetaObject::invokeMethod(this, [this] { reportListsInMemory(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { reportListsInMemory(); }, Qt::QueuedConnection);
   }
   return chunk;
 }

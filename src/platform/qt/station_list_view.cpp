@@ -23,8 +23,7 @@ int clampToInt(std::size_t value) {
 }  // namespace
 
 StationListView::StationListView(QWidget* parent, CompactListStore::ChunkSource source)
-    : QAbstractScrollArea(parent),
-      store_(CompactListStore::kDefaultChunkBytes, std::move(source)) {
+    : QAbstractScrollArea(parent), store_(CompactListStore::kDefaultChunkBytes, std::move(source)) {
   setFocusPolicy(Qt::StrongFocus);
   // Items longer than the view are cut, as in a plain list box; a horizontal
   // bar would need the widest item, that is a measurement per append.
