@@ -8,9 +8,10 @@ namespace meterstation {
 
 // The slice the station's event thread asks the scheduler for. The thread
 // sleeps nearly all the time and runs briefly when bytes or a tick come; on
-// a loaded machine a woken thread with the ordinary slice waits for the
-// running process's slice to end, some milliseconds, which the quiet period
-// cannot spare. A short slice lets it in at once, and asks no privilege.
+// a loaded machine a woken thread with the ordinary slice may wait for the
+// running process's slice to end, a few milliseconds of the quiet period's
+// margin. The scheduler puts a thread with a short slice first when it
+// wakes, and the request asks no privilege.
 constexpr std::chrono::microseconds kEventThreadSlice{500};
 
 // Asks for the slice for the calling thread; kernels without custom slices
