@@ -41,7 +41,7 @@ double anonymousBytes() {
 // 40 characters as List1 shows them; the echo is the burst with its CR LF
 // between " comm:" and "end"; the alarm line is of the debug line's length.
 struct YearItems {
-  char reading[48];
+  char reading[48] = {};
   std::string echo;
   std::string alarm;
 
