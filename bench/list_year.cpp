@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -28,15 +27,6 @@ namespace {
 // 25,000 readings a day for a year.
 constexpr long kYearReadings = 9'125'000;
 constexpr long kSmall = 10000;
-
-double anonymousBytes() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("RssAnon:", 0) == 0) return std::atof(line.c_str() + 8) * 1024;
-  }
-  return 0;
-}
 
 // 40 characters as List1 shows them; the echo is the burst with its CR LF
 // between " comm:" and "end"; the alarm line is of the debug line's length.

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 namespace meterstation::bench {
@@ -30,6 +31,15 @@ double residentBytes() {
     std::fclose(statm);
   }
   return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE));
+}
+
+double anonymousBytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("RssAnon:", 0) == 0) return std::atof(line.c_str() + 8) * 1024;
+  }
+  return 0;
 }
 
 double millisBetween(SteadyClock::time_point from, SteadyClock::time_point to) {

@@ -27,8 +27,11 @@ using SteadyClock = std::chrono::steady_clock;
 
 double millisBetween(SteadyClock::time_point from, SteadyClock::time_point to);
 
-// Resident memory of this process in bytes, from /proc/self/statm.
+// Resident memory of this process in bytes, from /proc/self/statm, and the
+// anonymous part of it (RssAnon of /proc/self/status), which only the
+// process's own memory fills.
 double residentBytes();
+double anonymousBytes();
 
 // Passes everything to the real files and adds up the time spent in them,
 // so a long handler can be told apart from a slow disk.

@@ -242,7 +242,6 @@ bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 char* QtWindow::listChunk(std::size_t bytes) {
-  if (!listTexts_->ok()) return nullptr;
   char* chunk = listTexts_->allocate(bytes);
   // Said once, after the append that asked: the message is an append too.
   if (chunk == nullptr && !listsInMemoryReported_) {
