@@ -95,6 +95,35 @@ TEST_F(Form1Loaders, ShortMeterTableFillsWhatItHas) {
   EXPECT_EQ(s.window.texts[TextId::Text2], "Problem with file ct.dat");
 }
 
+// The files are read at every port choice: the same bytes again still set
+// every value and message, and changed bytes take effect.
+TEST_F(Form1Loaders, LoadingAgainAppliesTheFileAsItNowStands) {
+  s.form.LoadDefaultsFile();
+  s.form.LoadMeterTable();
+  s.form.state().highTable[3] = 5;
+  s.form.state().dbCountdown = 2;
+  s.form.LoadDefaultsFile();
+  s.form.LoadMeterTable();
+  EXPECT_EQ(s.form.state().highTable[3], 999);
+  EXPECT_EQ(s.form.state().dbCountdown, -7);
+
+  std::string table = meterTableText();
+  const std::size_t third = 2 * (table.find("\r\n") + 2);
+  table.replace(third + 44, 3, "500");
+  s.files.files[s.workFile("ct.dat")] = table;
+  s.form.LoadMeterTable();
+  EXPECT_EQ(s.form.state().highTable[3], 500);
+  EXPECT_EQ(s.form.state().highTable[4], 999);
+
+  s.files.files[s.workFile("ct.dat")] = table.substr(0, third);
+  for (int load = 0; load < 2; ++load) {
+    s.window.texts[TextId::Text2].clear();
+    s.form.LoadMeterTable();
+    EXPECT_EQ(s.window.texts[TextId::Text2], "Problem with file ct.dat");
+    EXPECT_EQ(s.form.state().ctLine, fileLines(table)[1]);
+  }
+}
+
 TEST_F(Form1Loaders, DamagedDefaultsKeepWhatWasReadAndLeaveTheInterval) {
   s.files.files[s.workFile("quell.dat")] = " 12.75\r\n 99\r\n oops\r\n";
   s.form.state().dbInterval = 4;

@@ -1,5 +1,6 @@
 #include "output/support_files.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -105,28 +106,27 @@ const std::string& billTemplateText() {
   return text;
 }
 
-// "ct.dat" is read at every port choice: the line ends are counted first
-// (at most one line each, and one more without), and each line is cut out
-// whole, so every line is one allocation.
-std::vector<std::string> fileLines(const std::string& bytes) {
-  std::size_t ends = 0;
-  for (std::size_t at = bytes.find_first_of("\r\n"); at != std::string::npos;
-       at = bytes.find_first_of("\r\n", at + 1)) {
-    ++ends;
-  }
-  std::vector<std::string> lines;
-  lines.reserve(ends + 1);
+// "ct.dat" is read at every port choice, so the bytes are walked once for
+// the line ends and once more to cut the lines out.
+std::vector<std::string_view> fileLineViews(std::string_view bytes) {
+  const auto isLineEnd = [](char c) { return c == '\r' || c == '\n'; };
+  std::vector<std::string_view> lines;
+  lines.reserve(static_cast<std::size_t>(std::count_if(bytes.begin(), bytes.end(), isLineEnd)) + 1);
   std::size_t start = 0;
   while (start < bytes.size()) {
-    const std::size_t end = bytes.find_first_of("\r\n", start);
-    if (end == std::string::npos) {
-      lines.emplace_back(bytes, start);
-      break;
-    }
-    lines.emplace_back(bytes, start, end - start);
+    const auto found = std::find_if(bytes.begin() + static_cast<std::ptrdiff_t>(start), bytes.end(),
+                                    isLineEnd);
+    const auto end = static_cast<std::size_t>(found - bytes.begin());
+    lines.push_back(bytes.substr(start, end - start));
+    if (end == bytes.size()) break;
     start = end + (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n' ? 2 : 1);
   }
   return lines;
+}
+
+std::vector<std::string> fileLines(const std::string& bytes) {
+  const std::vector<std::string_view> views = fileLineViews(bytes);
+  return {views.begin(), views.end()};
 }
 
 DefaultsValues parseDefaultsFile(const std::string& bytes) {
@@ -146,17 +146,28 @@ DefaultsValues parseDefaultsFile(const std::string& bytes) {
   return result;
 }
 
-MeterEntry parseMeterLine(const std::string& line) {
+MeterEntry parseMeterLine(std::string_view line) {
   MeterEntry entry;
-  entry.label = piece(line, 1, 25);
-  entry.ctSize = numericValue(piece(line, 27, 4));
-  entry.multiplier = numericValue(piece(line, 32, 4));
-  entry.volts = static_cast<float>(numericValue(piece(line, 37, 3)));
+  entry.label = pieceView(line, 1, 25);
+  entry.ctSize = numericValue(pieceView(line, 27, 4));
+  entry.multiplier = numericValue(pieceView(line, 32, 4));
+  entry.volts = static_cast<float>(numericValue(pieceView(line, 37, 3)));
   if (entry.volts == 0) entry.volts = 120;
   // Four columns: the comma in column 44 ends the number.
-  entry.lowLimit = numericValue(piece(line, 41, 4));
-  entry.highLimit = numericValue(piece(line, 45, 3));
+  entry.lowLimit = numericValue(pieceView(line, 41, 4));
+  entry.highLimit = numericValue(pieceView(line, 45, 3));
   return entry;
+}
+
+MeterTable parseMeterTable(const std::string& bytes) {
+  MeterTable table;
+  const std::vector<std::string_view> lines = fileLineViews(bytes);
+  const std::size_t count = std::min(lines.size(), static_cast<std::size_t>(kMeterLines));
+  table.entries.reserve(count);
+  for (std::size_t k = 0; k < count; ++k) table.entries.push_back(parseMeterLine(lines[k]));
+  if (count > 0) table.lastLine = lines[count - 1];
+  table.complete = count == static_cast<std::size_t>(kMeterLines);
+  return table;
 }
 
 }  // namespace meterstation

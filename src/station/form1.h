@@ -7,6 +7,7 @@
 
 #include "output/append_queue.h"
 #include "output/set_journal.h"
+#include "output/support_files.h"
 #include "output/waiting_lines.h"
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -151,6 +152,8 @@ class Form1 : public StationEvents {
   std::optional<std::string> intervalWarnedFor_;
   // Appended files whose tail was looked at in this run.
   std::set<std::string> checkedFiles_;
+  ParsedBytes<DefaultsValues> defaultsParse_;
+  ParsedBytes<MeterTable> meterTableParse_;
 
   std::string queueFile_;  // the waiting lines on disk, held under its lock
   bool queueSaveFailed_ = false;

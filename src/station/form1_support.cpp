@@ -36,7 +36,7 @@ void Form1::LoadDefaultsFile() {
     window_.setText(TextId::Text2, failure);
     return;
   }
-  const DefaultsValues parsed = parseDefaultsFile(file.bytes);
+  const DefaultsValues& parsed = defaultsParse_.of(file.bytes, parseDefaultsFile);
   for (std::size_t k = 0; k < parsed.values.size() && k < 5; ++k) {
     if (k < 4) {
       state_.defaultsValues[k] = parsed.values[k];
@@ -53,33 +53,29 @@ void Form1::LoadDefaultsFile() {
 }
 
 void Form1::LoadMeterTable() {
-  const std::string failure = "Problem with file " + std::string(kMeterTableFile);
   const ReadResult file = files_.read(pathOf(kMeterTableFile));
-  if (!file.ok) {
-    window_.setText(TextId::Text2, failure);
-    return;
-  }
-  const std::vector<std::string> lines = fileLines(file.bytes);
-  for (int meter = 1; meter <= kMeterLines; ++meter) {
-    const auto index = static_cast<std::size_t>(meter);
-    if (index > lines.size()) {
-      window_.setText(TextId::Text2, failure);
-      return;
+  const MeterTable* table = file.ok ? &meterTableParse_.of(file.bytes, parseMeterTable) : nullptr;
+  if (table != nullptr) {
+    for (std::size_t k = 0; k < table->entries.size(); ++k) {
+      const MeterEntry& entry = table->entries[k];
+      const std::size_t index = k + 1;
+      state_.meterLabel[index] = entry.label;
+      state_.ctSize[index] = entry.ctSize;
+      state_.multiplier[index] = entry.multiplier;
+      state_.volts[index] = entry.volts;
+      state_.lowTable[index] = entry.lowLimit;
+      state_.highTable[index] = entry.highLimit;
     }
-    state_.ctLine = lines[index - 1];
-    const MeterEntry entry = parseMeterLine(state_.ctLine);
-    state_.meterLabel[index] = entry.label;
-    state_.ctSize[index] = entry.ctSize;
-    state_.multiplier[index] = entry.multiplier;
-    state_.volts[index] = entry.volts;
-    state_.lowTable[index] = entry.lowLimit;
-    state_.highTable[index] = entry.highLimit;
+    if (!table->entries.empty()) state_.ctLine = table->lastLine;
+  }
+  if (table == nullptr || !table->complete) {
+    window_.setText(TextId::Text2, "Problem with file " + std::string(kMeterTableFile));
   }
 }
 
 void Form1::LoadBillHeader() {
   const ReadResult file = files_.read(pathOf(kBillTemplateFile));
-  if (!file.ok || fileLines(file.bytes).empty()) {
+  if (!file.ok || fileLineViews(file.bytes).empty()) {
     window_.setText(TextId::Text2, "Problem with file " + std::string(kBillTemplateFile));
   }
 }

@@ -147,7 +147,7 @@ std::string signedText(double value, int digits) {
 
 }  // namespace
 
-double numericValue(const std::string& text) {
+double numericValue(std::string_view text) {
   std::string s;
   s.reserve(text.size());
   for (char c : text) {
@@ -253,6 +253,10 @@ std::string signPositionText(double value) {
 }
 
 std::string piece(const std::string& text, std::int64_t p, std::int64_t n) {
+  return std::string(pieceView(text, p, n));
+}
+
+std::string_view pieceView(std::string_view text, std::int64_t p, std::int64_t n) {
   if (p < 1) p = 1;
   if (n <= 0 || p > static_cast<std::int64_t>(text.size())) return {};
   return text.substr(static_cast<std::size_t>(p - 1), static_cast<std::size_t>(n));

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace meterstation {
 
@@ -12,7 +13,7 @@ namespace meterstation {
 // optional exponent (E or D, optional sign, digits) are read as far as they
 // fit. A text starting with &H or &O is a hexadecimal or octal integer. No
 // digits give 0. Too large a magnitude gives an infinity of its sign.
-double numericValue(const std::string& text);
+double numericValue(std::string_view text);
 
 // Rounds to the nearest integer, halves to the even neighbour (2.5 gives 2,
 // 3.5 gives 4). NaN and results outside [lo, hi] give nullopt, so that the
@@ -40,6 +41,8 @@ std::string signPositionText(double value);
 // the text ends; the empty text from a column beyond the end. A column
 // below 1 counts as 1.
 std::string piece(const std::string& text, std::int64_t p, std::int64_t n);
+// The same piece, as a view into the text.
+std::string_view pieceView(std::string_view text, std::int64_t p, std::int64_t n);
 // The rest of the text from column p.
 std::string piece(const std::string& text, std::int64_t p);
 
