@@ -106,16 +106,16 @@ const std::string& billTemplateText() {
   return text;
 }
 
-// "ct.dat" is read at every port choice, so the bytes are walked once for
-// the line ends and once more to cut the lines out.
+// The line ends are counted first, so the lines are gathered in one
+// allocation.
 std::vector<std::string_view> fileLineViews(std::string_view bytes) {
   const auto isLineEnd = [](char c) { return c == '\r' || c == '\n'; };
   std::vector<std::string_view> lines;
   lines.reserve(static_cast<std::size_t>(std::count_if(bytes.begin(), bytes.end(), isLineEnd)) + 1);
   std::size_t start = 0;
   while (start < bytes.size()) {
-    const auto found = std::find_if(bytes.begin() + static_cast<std::ptrdiff_t>(start), bytes.end(),
-                                    isLineEnd);
+    const auto found =
+        std::find_if(bytes.begin() + static_cast<std::ptrdiff_t>(start), bytes.end(), isLineEnd);
     const auto end = static_cast<std::size_t>(found - bytes.begin());
     lines.push_back(bytes.substr(start, end - start));
     if (end == bytes.size()) break;
