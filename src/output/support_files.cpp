@@ -166,7 +166,6 @@ MeterTable parseMeterTable(const std::string& bytes) {
   table.entries.reserve(count);
   for (std::size_t k = 0; k < count; ++k) table.entries.push_back(parseMeterLine(lines[k]));
   if (count > 0) table.lastLine = lines[count - 1];
-  table.complete = count == static_cast<std::size_t>(kMeterLines);
   return table;
 }
 

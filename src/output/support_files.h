@@ -45,8 +45,7 @@ MeterEntry parseMeterLine(std::string_view line);
 // The first sixteen lines of "ct.dat", as far as the file has them.
 struct MeterTable {
   std::vector<MeterEntry> entries;
-  std::string lastLine;   // the last line read
-  bool complete = false;  // all sixteen read
+  std::string lastLine;  // the last line read
 };
 MeterTable parseMeterTable(const std::string& bytes);
 

@@ -121,6 +121,8 @@ class Form1 : public StationEvents {
   void reportLinesLeftWaiting();
   void endStation(bool interrupted);
   bool createSupportFile(const std::string& name, const std::string& bytes);
+  // A support file that could not be read, or not whole, named in Text2.
+  void showLoadProblem(const std::string& name);
 
   // Continuity of an unattended run.
   bool lockWorkDir(const std::string& dir);

@@ -29,11 +29,14 @@ void Form1::Command6_Click() {
   window_.addItem(ListId::List2, supportFilesFailed_ ? "files not created" : "files created");
 }
 
+void Form1::showLoadProblem(const std::string& name) {
+  window_.setText(TextId::Text2, "Problem with file " + name);
+}
+
 void Form1::LoadDefaultsFile() {
-  const std::string failure = "Problem with file " + std::string(kDefaultsFile);
   const ReadResult file = files_.read(pathOf(kDefaultsFile));
   if (!file.ok) {
-    window_.setText(TextId::Text2, failure);
+    showLoadProblem(kDefaultsFile);
     return;
   }
   const DefaultsValues& parsed = defaultsParse_.of(file.bytes, parseDefaultsFile);
@@ -45,7 +48,7 @@ void Form1::LoadDefaultsFile() {
     }
   }
   if (!parsed.complete) {
-    window_.setText(TextId::Text2, failure);
+    showLoadProblem(kDefaultsFile);
     return;
   }
   state_.dbInterval = parsed.values[7] - 10;
@@ -54,30 +57,29 @@ void Form1::LoadDefaultsFile() {
 
 void Form1::LoadMeterTable() {
   const ReadResult file = files_.read(pathOf(kMeterTableFile));
-  const MeterTable* table = file.ok ? &meterTableParse_.of(file.bytes, parseMeterTable) : nullptr;
-  if (table != nullptr) {
-    for (std::size_t k = 0; k < table->entries.size(); ++k) {
-      const MeterEntry& entry = table->entries[k];
-      const std::size_t index = k + 1;
-      state_.meterLabel[index] = entry.label;
-      state_.ctSize[index] = entry.ctSize;
-      state_.multiplier[index] = entry.multiplier;
-      state_.volts[index] = entry.volts;
-      state_.lowTable[index] = entry.lowLimit;
-      state_.highTable[index] = entry.highLimit;
-    }
-    if (!table->entries.empty()) state_.ctLine = table->lastLine;
+  if (!file.ok) {
+    showLoadProblem(kMeterTableFile);
+    return;
   }
-  if (table == nullptr || !table->complete) {
-    window_.setText(TextId::Text2, "Problem with file " + std::string(kMeterTableFile));
+  const MeterTable& table = meterTableParse_.of(file.bytes, parseMeterTable);
+  for (std::size_t k = 0; k < table.entries.size(); ++k) {
+    const MeterEntry& entry = table.entries[k];
+    const std::size_t index = k + 1;
+    state_.meterLabel[index] = entry.label;
+    state_.ctSize[index] = entry.ctSize;
+    state_.multiplier[index] = entry.multiplier;
+    state_.volts[index] = entry.volts;
+    state_.lowTable[index] = entry.lowLimit;
+    state_.highTable[index] = entry.highLimit;
   }
+  if (!table.entries.empty()) state_.ctLine = table.lastLine;
+  if (table.entries.size() < static_cast<std::size_t>(kMeterLines))
+    showLoadProblem(kMeterTableFile);
 }
 
 void Form1::LoadBillHeader() {
   const ReadResult file = files_.read(pathOf(kBillTemplateFile));
-  if (!file.ok || fileLineViews(file.bytes).empty()) {
-    window_.setText(TextId::Text2, "Problem with file " + std::string(kBillTemplateFile));
-  }
+  if (!file.ok || fileLineViews(file.bytes).empty()) showLoadProblem(kBillTemplateFile);
 }
 
 void Form1::loadSupportFilesIfPresent() {
