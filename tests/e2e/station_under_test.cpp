@@ -31,9 +31,14 @@ std::vector<std::string> Simulator::sent(const std::string& kind) const {
 
 IsolatedUser::IsolatedUser(const QString& root)
     // Hidden, so that the directory list shows only the test's own.
-    : config(root + "/.user/config"), data(root + "/.user/share"), home(root + "/.user/home") {
-  const std::pair<const char*, QString> moved[] = {
-      {"XDG_CONFIG_HOME", config}, {"XDG_DATA_HOME", data}, {"HOME", home}};
+    : config(root + "/.user/config"),
+      data(root + "/.user/share"),
+      home(root + "/.user/home"),
+      cache(root + "/.user/cache") {
+  const std::pair<const char*, QString> moved[] = {{"XDG_CONFIG_HOME", config},
+                                                   {"XDG_DATA_HOME", data},
+                                                   {"XDG_CACHE_HOME", cache},
+                                                   {"HOME", home}};
   for (const auto& [name, dir] : moved) {
     QDir().mkpath(dir);
     saved_.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});

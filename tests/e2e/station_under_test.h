@@ -76,7 +76,7 @@ struct Simulator {
 
 std::string readFile(const QString& path);
 
-// The configuration, data and home directories of the user, moved into a
+// The configuration, data, cache and home directories of the user, moved into a
 // directory of the test's own for its lifetime, for this process and the
 // programs it starts; and the application named as the program names
 // itself, so that both find the same run.conf and waiting lines.
@@ -93,6 +93,7 @@ class IsolatedUser {
   QString config;
   QString data;
   QString home;
+  QString cache;
 
  private:
   struct Saved {
