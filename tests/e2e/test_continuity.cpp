@@ -23,7 +23,7 @@
 namespace meterstation::e2e {
 namespace {
 
-constexpr int kSetTimeoutMs = 20000;
+constexpr int kSetWithinMs = 20000;
 const std::regex kTimeAndDate("[0-2][0-9]:[0-5][0-9]:[0-5][0-9] [01][0-9]-[0-3][0-9]-20[0-9]{2}");
 
 // Bursts 400 ms apart, a quiet period of 150 ms: every burst is one
@@ -94,7 +94,7 @@ class Continuity : public StationDirTest {
   // then kills it as a crash would.
   void killInTheMiddleOfASet(ProgramProcess& runner, std::size_t readings) {
     ASSERT_TRUE(waitWithEvents([&] { return journalled() >= readings || !runner.running(); },
-                               kSetTimeoutMs))
+                               kSetWithinMs))
         << "readings journalled: " << journalled();
     ASSERT_TRUE(runner.running()) << runner.errors();
     runner.killHard();
@@ -170,7 +170,7 @@ TEST_F(Continuity, AKilledRunIsTakenUpByResumeWithNoOneAtTheWindowAndNotAfterIts
   startSimulator(second, simOptions(22, 2), "second.log");
   ProgramProcess resumed;
   ASSERT_TRUE(resumed.start(QStringLiteral(METERSTATION_PATH), {"--resume"}));
-  ASSERT_TRUE(resumed.process.waitForFinished(3 * kSetTimeoutMs))
+  ASSERT_TRUE(resumed.process.waitForFinished(3 * kSetWithinMs))
       << second.finishes(0).message() << leftBehind();
   EXPECT_EQ(resumed.process.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(resumed.process.exitCode(), 0) << resumed.errors();
@@ -241,7 +241,7 @@ TEST_F(Continuity, TheResumedWindowHoldsTheRememberedControlsAndAClosedRunIsNotT
   // processor's first reading, not its synchronising burst; with vista fix
   // cleared it went through cp.txt. (This seed's first reading has an
   // eighth field of five digits, which the decimal parse keeps as it is.)
-  ASSERT_TRUE(waitWithEvents([&] { return station->form.state().lineCount >= 2; }, kSetTimeoutMs));
+  ASSERT_TRUE(waitWithEvents([&] { return station->form.state().lineCount >= 2; }, kSetWithinMs));
   const std::vector<std::string> taken = station->items(ListId::List1);
   const std::vector<std::string> sent = second.sent("reading");
   ASSERT_GE(taken.size(), 3U);
@@ -295,7 +295,7 @@ TEST_F(Continuity, AWorkingDirectoryThatAppearsLaterIsTakenWhenItAppears) {
   ASSERT_TRUE(QDir().mkpath(late));
   ASSERT_TRUE(waitWithEvents([&] { return station->form.chosenPort() == 1; }, 15000));
   EXPECT_EQ(station->window.dirPath(), late.toStdString());
-  ASSERT_TRUE(waitWithEvents([&] { return station->form.ended(); }, kSetTimeoutMs));
+  ASSERT_TRUE(waitWithEvents([&] { return station->form.ended(); }, kSetWithinMs));
   const std::vector<std::string> readings = sim.sent("reading");
   ASSERT_EQ(readings.size(), 16U);
   EXPECT_EQ(maskedLines(readFile(late + "/qn.db1")),
@@ -323,7 +323,7 @@ TEST_F(Continuity, LinesWaitingWhenTheStationWasKilledReachTheirFileOnceInOrder)
   // then, so the run resumed has one set left.
   ASSERT_TRUE(waitWithEvents(
       [&] { return (waitingForDatabase() >= 2 && journalled() >= 2) || !runner.running(); },
-      3 * kSetTimeoutMs))
+      3 * kSetWithinMs))
       << runner.errors();
   ASSERT_TRUE(runner.running()) << runner.errors();
   runner.killHard();
@@ -335,7 +335,7 @@ TEST_F(Continuity, LinesWaitingWhenTheStationWasKilledReachTheirFileOnceInOrder)
   startSimulator(second, simOptions(52, 1), "second.log");
   ProgramProcess resumed;
   ASSERT_TRUE(resumed.start(QStringLiteral(METERSTATION_PATH), {"--resume"}));
-  ASSERT_TRUE(resumed.process.waitForFinished(2 * kSetTimeoutMs))
+  ASSERT_TRUE(resumed.process.waitForFinished(2 * kSetWithinMs))
       << second.finishes(0).message() << leftBehind();
   EXPECT_EQ(resumed.process.exitCode(), 0) << resumed.errors();
 
@@ -355,7 +355,7 @@ TEST_F(Continuity, ASecondStationOnTheSameWorkingDirectoryIsRefused) {
   ProgramProcess runner;
   startRunner(runner, {"--obs", "5", "--interval", "150"});
   ASSERT_TRUE(
-      waitWithEvents([&] { return journalled() >= 1 || !runner.running(); }, kSetTimeoutMs));
+      waitWithEvents([&] { return journalled() >= 1 || !runner.running(); }, kSetWithinMs));
   ASSERT_TRUE(runner.running()) << runner.errors();
   const std::string runConf = readFile(user->runConf());
 
@@ -372,7 +372,7 @@ TEST_F(Continuity, ASecondStationOnTheSameWorkingDirectoryIsRefused) {
 
   // The first station carries on undisturbed.
   const std::string journal = file(kJournalFile);
-  EXPECT_TRUE(waitWithEvents([&] { return file(kJournalFile) != journal; }, kSetTimeoutMs));
+  EXPECT_TRUE(waitWithEvents([&] { return file(kJournalFile) != journal; }, kSetWithinMs));
   EXPECT_TRUE(runner.running());
 }
 

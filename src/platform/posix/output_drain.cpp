@@ -23,7 +23,7 @@ struct OutputDrain::Shared {
 
 namespace {
 
-std::string systemReason(int error) { return std::generic_category().message(error); }
+std::string errnoText(int error) { return std::generic_category().message(error); }
 
 void drainTerminal(int fd) {
   // A drain that fails (a device hung up, a pseudo-terminal or an adapter
@@ -46,7 +46,7 @@ OutputDrain::~OutputDrain() {
 
 Result OutputDrain::start(int fd) {
   const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-  if (copy < 0) return Result::failure(systemReason(errno));
+  if (copy < 0) return Result::failure(errnoText(errno));
   {
     const std::lock_guard<std::mutex> lock(shared_->mutex);
     ++shared_->running;

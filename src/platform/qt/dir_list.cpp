@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/qt/latin1_text.h"
+
 namespace meterstation {
 
 namespace {
@@ -22,10 +24,6 @@ fs::path toFsPath(const QString& path) { return fs::path(QFile::encodeName(path)
 
 QString fromFsName(const fs::path& name) {
   return QFile::decodeName(QByteArray::fromStdString(name.native()));
-}
-
-bool fitsLatin1(const QString& text) {
-  return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
 }
 
 std::string failure(const QString& path, const QString& reason) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/drive_directories.h"
+#include "platform/qt/latin1_text.h"
 
 namespace meterstation {
 
@@ -13,10 +14,6 @@ namespace {
 
 // Paths that differ only in case are different directories.
 constexpr Qt::CaseSensitivity kPathCase = Qt::CaseSensitive;
-
-bool fitsLatin1(const QString& text) {
-  return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
-}
 
 QStringList sortedUnique(QStringList roots) {
   for (QString& root : roots) root = QDir::cleanPath(QDir::fromNativeSeparators(root));
