@@ -93,8 +93,8 @@ class Continuity : public StationDirTest {
   // Waits for the runner to hold this many readings of its set in progress,
   // then kills it as a crash would.
   void killInTheMiddleOfASet(ProgramProcess& runner, std::size_t readings) {
-    ASSERT_TRUE(waitWithEvents([&] { return journalled() >= readings || !runner.running(); },
-                               kSetWithinMs))
+    ASSERT_TRUE(
+        waitWithEvents([&] { return journalled() >= readings || !runner.running(); }, kSetWithinMs))
         << "readings journalled: " << journalled();
     ASSERT_TRUE(runner.running()) << runner.errors();
     runner.killHard();
@@ -354,8 +354,7 @@ TEST_F(Continuity, ASecondStationOnTheSameWorkingDirectoryIsRefused) {
   startSimulator(sim, simOptions(61), "sim.log");
   ProgramProcess runner;
   startRunner(runner, {"--obs", "5", "--interval", "150"});
-  ASSERT_TRUE(
-      waitWithEvents([&] { return journalled() >= 1 || !runner.running(); }, kSetWithinMs));
+  ASSERT_TRUE(waitWithEvents([&] { return journalled() >= 1 || !runner.running(); }, kSetWithinMs));
   ASSERT_TRUE(runner.running()) << runner.errors();
   const std::string runConf = readFile(user->runConf());
 
