@@ -14,6 +14,11 @@ void printRow(const std::string& figure, const std::string& value, const std::st
   std::fflush(stdout);
 }
 
+void printReference(const std::string& figure, const std::string& value) {
+  std::printf("ROW|%s|%s|no goal|-\n", figure.c_str(), value.c_str());
+  std::fflush(stdout);
+}
+
 long optionValue(int argc, char** argv, const std::string& name, long fallback) {
   for (int i = 1; i + 1 < argc; ++i) {
     if (name == argv[i]) return std::strtol(argv[i + 1], nullptr, 10);

@@ -9,6 +9,10 @@ namespace meterstation::bench {
 void printRow(const std::string& figure, const std::string& value, const std::string& goal,
               bool met);
 
+// A line of the same table that has no goal: a figure to read the goals'
+// figures against.
+void printReference(const std::string& figure, const std::string& value);
+
 // The value of --name N on the command line, or the fallback.
 long optionValue(int argc, char** argv, const std::string& name, long fallback);
 bool hasFlag(int argc, char** argv, const std::string& name);
