@@ -3,7 +3,6 @@
 #include <memory>
 
 #include "platform/posix/durable_files.h"
-#include "platform/posix/event_thread_slice.h"
 #include "platform/posix/local_clock.h"
 #include "platform/qt/qt_host.h"
 #include "platform/qt/qt_serial_port.h"
@@ -21,29 +20,24 @@ namespace meterstation {
 struct StationApp {
   QtWindow window;
   QtSerialPort serial;
-  QtTimer timer;
   QtTimer retryTimer;  // waiting lines are tried again
   LocalClock clock;
   DurableFiles files;
   QtHost host;
   QtSettingsStore settings;
-  Form1 form{window, serial, timer, retryTimer, clock, files, host, settings};
+  Form1 form{window, serial, serial.quietTimer(), retryTimer, clock, files, host, settings};
   QtTimer resumeTimer;  // a working directory not there yet is looked for again
   std::unique_ptr<Resume> resume;
 
   StationApp() {
     window.bind(form);
     serial.bind(form);
-    timer.bind(form);
     retryTimer.bind(form, &StationEvents::Timer2_Timer);
   }
   StationApp(const StationApp&) = delete;
   StationApp& operator=(const StationApp&) = delete;
 
   void start() {
-    // Called on the event thread: the slice is that thread's alone. Where the
-    // kernel will not shorten it the station runs as before.
-    requestShortSlice();
     form.Form_Load();
     window.show();
   }

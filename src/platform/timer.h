@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/instant.h"
+
 namespace meterstation {
 
 // The quiet-period timer, one-shot in use: the tick is delivered by calling
@@ -14,6 +16,9 @@ class Timer {
   // Enabling a running timer leaves its countdown as it is.
   virtual void setEnabled(bool enabled) = 0;
   virtual bool enabled() const = 0;
+  // When the countdown that ticked last ran out: the tick itself may come
+  // later, when the event thread was busy.
+  virtual Instant dueAt() const = 0;
 };
 
 }  // namespace meterstation

@@ -90,8 +90,7 @@ class Form1 : public StationEvents {
   bool parseStage(ParsedReading& reading);
   ParseOutcome scratchFileParse(const std::string& received);
   void rejectReading(const std::string& received);
-  void accumulate(const ParsedReading& reading, const std::string& dateStamp,
-                  const std::string& timeStamp);
+  void accumulate(const ParsedReading& reading, const LocalMoment& moment);
   void alarmCheck(const ParsedReading& reading, const std::string& dateStamp,
                   const std::string& timeStamp);
   void reportCommEvent();

@@ -106,7 +106,8 @@ void Form1::takeUpJournal() {
 
 void Form1::keepIncompleteSet(const std::string& dir, const std::vector<JournalEntry>& entries,
                               bool interrupted) {
-  const std::string keptAt = clock_.timeText() + " " + clock_.dateText();
+  const LocalMoment now = clock_.now();
+  const std::string keptAt = now.time + " " + now.date;
   appendToFile(dir + kIncompleteSetsFile, incompleteSetText(entries, interrupted, keptAt));
   const std::size_t n = entries.size();
   window_.addItem(ListId::List2, std::to_string(n) + (n == 1 ? " reading" : " readings") +

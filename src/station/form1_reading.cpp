@@ -15,11 +15,14 @@ constexpr std::size_t kShownRejectLength = 80;
 
 void Form1::ProcessReading() {
   state_.lineCount += 1;
-  const std::string dateStamp = makeDateStamp(clock_.dateText());
-  const std::string timeStamp = makeTimeStamp(clock_.timeText());
+  // One reading of the clock for everything the reading carries: the end
+  // of its quiet period, which is when a station never held up takes it.
+  const LocalMoment moment = clock_.momentAt(timer_.dueAt());
+  const std::string dateStamp = makeDateStamp(moment.date);
+  const std::string timeStamp = makeTimeStamp(moment.time);
   ParsedReading reading;
   if (!parseStage(reading)) return;
-  accumulate(reading, dateStamp, timeStamp);
+  accumulate(reading, moment);
   // The reading that completes the last set ends the station before its
   // alarm check.
   if (ended_) return;
@@ -93,25 +96,22 @@ void Form1::rejectReading(const std::string& received) {
   appendLine(kRejectsFile, visibleText(received) + "\r\n");
 }
 
-void Form1::accumulate(const ParsedReading& reading, const std::string& dateStamp,
-                       const std::string& timeStamp) {
+void Form1::accumulate(const ParsedReading& reading, const LocalMoment& moment) {
   const std::string readingText = readingTextOf(reading.f);
   window_.addItem(ListId::List1, readingText);
   state_.setRecord += ',';
   state_.setRecord += readingText;
   window_.setText(TextId::Text2, decimalText(static_cast<double>(state_.lineCount)));
   state_.readingLog += readingLogLine(readingText);
-  const std::string timeText = clock_.timeText();
-  const std::string dateText = clock_.dateText();
-  state_.timeLog += timeLogLine(timeText, dateText);
-  journalReading({readingText, timeText + " " + dateText});
+  state_.timeLog += timeLogLine(moment.time, moment.date);
+  journalReading({readingText, moment.time + " " + moment.date});
 
   if (state_.lineCount == kAnnounceReading) {
     window_.setLampColour(kLampGreen);
     window_.setCaption(LabelId::Label1, " Update pending ... ");
   }
   if (state_.lineCount == kReadingsPerSet) {
-    state_.setSnapshot = dateStamp + timeStamp + state_.setRecord;
+    state_.setSnapshot = makeDateStamp(moment.date) + makeTimeStamp(moment.time) + state_.setRecord;
     BuildDbRecord();
     WriteSetFiles();
     window_.setLampColour(kLampGreen);

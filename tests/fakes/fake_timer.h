@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 #include "platform/timer.h"
@@ -27,6 +28,10 @@ class FakeTimer : public Timer {
     on = enable;
   }
   bool enabled() const override { return on; }
+  // Virtual milliseconds count from the monotonic clock's epoch.
+  Instant dueAt() const override {
+    return Instant(std::chrono::milliseconds(startedAt + intervalMs));
+  }
 
   bool armed() const { return on && intervalMs > 0; }
   // True when the countdown runs out within the next ms milliseconds; time

@@ -10,57 +10,14 @@
 #include "platform/serial/memory_port.h"
 #include "platform/serial/serial_link.h"
 #include "serial/comm_log.h"
+#include "support/step_scheduler.h"
 
 namespace meterstation {
 namespace {
 
 using testing::CommLog;
+using testsupport::StepScheduler;
 using State = SerialLink::State;
-
-// The event loop, turned by hand: posted calls run when the test says, and
-// a period or a deadline passes when the test says.
-class StepScheduler : public LinkScheduler {
- public:
-  void post(std::function<void()> call) override { posted_.push_back(std::move(call)); }
-  void startRepeating(int periodMs, std::function<void()> tick) override {
-    periodMs_ = periodMs;
-    tick_ = std::move(tick);
-  }
-  void stopRepeating() override { tick_ = nullptr; }
-  void startDeadline(int ms, std::function<void()> expired) override {
-    deadlineMs_ = ms;
-    expired_ = std::move(expired);
-  }
-  void stopDeadline() override { expired_ = nullptr; }
-
-  void runPosted() {
-    while (!posted_.empty()) {
-      const std::function<void()> call = std::move(posted_.front());
-      posted_.pop_front();
-      call();
-    }
-  }
-  bool repeating() const { return static_cast<bool>(tick_); }
-  int periodMs() const { return periodMs_; }
-  void passPeriod() {
-    const std::function<void()> tick = tick_;
-    if (tick) tick();
-  }
-  bool deadlineArmed() const { return static_cast<bool>(expired_); }
-  int deadlineMs() const { return deadlineMs_; }
-  void passDeadline() {
-    const std::function<void()> expired = std::move(expired_);
-    expired_ = nullptr;
-    if (expired) expired();
-  }
-
- private:
-  std::deque<std::function<void()>> posted_;
-  std::function<void()> tick_;
-  int periodMs_ = 0;
-  std::function<void()> expired_;
-  int deadlineMs_ = 0;
-};
 
 const std::string kStop = std::string("AT TESSARO:") + '\x03' + "\r\n";
 // 14 characters of 10 bits at 300 baud, rounded up, and the margin.

@@ -11,13 +11,15 @@ namespace meterstation {
 // into its records.
 class LocalClock : public Clock {
  public:
-  std::string dateText() override;
-  std::string timeText() override;
+  LocalMoment now() override;
+  LocalMoment momentAt(Instant at) override;
 };
 
 // The local date of the moment, mm-dd-yyyy.
 std::string localDateText(std::time_t moment);
 // The local time of the moment on the 24-hour clock, hh:mm:ss.
 std::string localTimeText(std::time_t moment);
+// Both, from one conversion of the moment.
+LocalMoment localMoment(std::time_t moment);
 
 }  // namespace meterstation

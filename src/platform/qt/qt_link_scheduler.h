@@ -19,12 +19,20 @@ class QtLinkScheduler : public QObject, public LinkScheduler {
   void stopRepeating() override;
   void startDeadline(int ms, std::function<void()> expired) override;
   void stopDeadline() override;
+  Instant now() const override;
+  void startAt(Instant at, std::function<void()> due) override;
+  void stopAt() override;
 
  private:
   QTimer repeating_;
   QTimer deadline_;
+  QTimer at_;
+  Instant atMoment_{};
   std::function<void()> tick_;
   std::function<void()> expired_;
+  std::function<void()> due_;
+
+  void armAt();
 };
 
 }  // namespace meterstation

@@ -1,11 +1,11 @@
 #include "platform/qt/qt_timer.h"
 
+#include <chrono>
 #include <utility>
 
 namespace meterstation {
 
 QtTimer::QtTimer() {
-  timer_.setTimerType(Qt::PreciseTimer);
   // Single-shot underneath: the next countdown starts only once the handler
   // has returned and left the timer enabled, never while it is still busy.
   timer_.setSingleShot(true);
@@ -28,18 +28,8 @@ void QtTimer::setInterval(int milliseconds) {
 }
 
 void QtTimer::startCountdown() {
-  deadline_ = QDeadlineTimer(interval_, Qt::PreciseTimer);
-  startStage();
-}
-
-// The first stage ends twice the kernel's slack plus 2 ms early; what is
-// left is armed again, and the last part of a millisecond is waited for
-// turn by turn of the event loop, so the tick is neither early nor late by
-// a rounding.
-void QtTimer::startStage() {
-  const qint64 left = deadline_.remainingTimeNSecs() / 1000000;
-  const qint64 lead = 2 + left / 500;
-  timer_.start(static_cast<int>(left > lead ? left - lead : left));
+  due_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(interval_);
+  timer_.start(interval_);
 }
 
 int QtTimer::interval() const { return interval_; }
@@ -56,11 +46,10 @@ void QtTimer::setEnabled(bool enabled) {
 
 bool QtTimer::enabled() const { return enabled_; }
 
+Instant QtTimer::dueAt() const { return lastDue_; }
+
 void QtTimer::onTimeout() {
-  if (!deadline_.hasExpired()) {
-    startStage();
-    return;
-  }
+  lastDue_ = due_;
   if (tick_) tick_();
   if (enabled_ && interval_ > 0 && !timer_.isActive()) startCountdown();
 }

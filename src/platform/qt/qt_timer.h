@@ -1,24 +1,20 @@
 #pragma once
 
-#include <QDeadlineTimer>
 #include <QObject>
 #include <QTimer>
 
 #include <functional>
 
+#include "platform/instant.h"
 #include "platform/station_events.h"
 #include "platform/timer.h"
 
 namespace meterstation {
 
-// The quiet-period timer over a precise QTimer: a coarse timer may be off
-// by a twentieth of the interval, which moves where readings are cut.
-// A tick whose handler leaves the timer enabled starts the next countdown.
-//
-// Each countdown is armed in two stages. The kernel lets a wait of T end up
-// to T/1000 late, 2 ms at 2000 ms; so the first stage ends a little before
-// the deadline and a short second stage, whose slack is microseconds, ends
-// at it. The tick never comes before the deadline.
+// A station timer over a QTimer: the retry of waiting lines and the look
+// for a working directory that is not there yet. A tick whose handler
+// leaves the timer enabled starts the next countdown. (The quiet period is
+// kept by the serial link, on the stamps of the arrivals.)
 class QtTimer : public QObject, public Timer {
   Q_OBJECT
 
@@ -35,17 +31,18 @@ class QtTimer : public QObject, public Timer {
   int interval() const override;
   void setEnabled(bool enabled) override;
   bool enabled() const override;
+  Instant dueAt() const override;
 
  private:
   void onTimeout();
   void startCountdown();
-  void startStage();
 
   QTimer timer_;
-  QDeadlineTimer deadline_;
   std::function<void()> tick_;
   int interval_ = 0;
   bool enabled_ = false;
+  Instant due_{};
+  Instant lastDue_{};
 };
 
 }  // namespace meterstation

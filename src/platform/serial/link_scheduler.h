@@ -2,6 +2,8 @@
 
 #include <functional>
 
+#include "platform/instant.h"
+
 namespace meterstation {
 
 // What the serial link needs of the event loop it runs on. Every call it is
@@ -19,6 +21,12 @@ class LinkScheduler {
   // Calls expired once, ms from now, unless stopped or started again first.
   virtual void startDeadline(int ms, std::function<void()> expired) = 0;
   virtual void stopDeadline() = 0;
+  // The monotonic clock the arrivals are stamped on, and a call at a moment
+  // on it (at once when the moment is past), unless stopped or started
+  // again first. Never early; late by whatever the event thread is busy with.
+  virtual Instant now() const = 0;
+  virtual void startAt(Instant at, std::function<void()> due) = 0;
+  virtual void stopAt() = 0;
 };
 
 }  // namespace meterstation

@@ -1,15 +1,31 @@
 #include "platform/serial/memory_port.h"
 
+#include <chrono>
 #include <utility>
 
 namespace meterstation {
 
 bool MemoryPort::deliver(const std::string& bytes) {
-  if (!open_) return false;
-  arrived_ += bytes;
-  if (listener_ != nullptr) listener_->portReadable();
+  return deliver(bytes, clock_ ? clock_() : std::chrono::steady_clock::now());
+}
+
+bool MemoryPort::deliver(const std::string& bytes, Instant at) {
+  if (!arriveUnheard(bytes, at)) return false;
+  tell();
   return true;
 }
+
+bool MemoryPort::arriveUnheard(const std::string& bytes, Instant at) {
+  if (!open_) return false;
+  arrived_.push_back({at, bytes});
+  return true;
+}
+
+void MemoryPort::tell() {
+  if (open_ && listener_ != nullptr) listener_->portReadable();
+}
+
+void MemoryPort::setClock(std::function<Instant()> clock) { clock_ = std::move(clock); }
 
 bool MemoryPort::raise(PortError error, const std::string& reason) {
   if (!open_) return false;
@@ -50,10 +66,10 @@ void MemoryPort::close() {
 
 bool MemoryPort::isOpen() const { return open_; }
 
-std::string MemoryPort::read() {
-  std::string bytes;
-  bytes.swap(arrived_);
-  return bytes;
+std::vector<Arrival> MemoryPort::read() {
+  std::vector<Arrival> arrivals;
+  arrivals.swap(arrived_);
+  return arrivals;
 }
 
 Result MemoryPort::write(const std::string& bytes) {

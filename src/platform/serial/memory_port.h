@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -16,7 +17,14 @@ class MemoryPort : public PortDevice {
  public:
   // The line and the device, as the test drives them. deliver and raise
   // return whether the listener heard of it: a closed device tells nothing.
+  // Bytes are stamped with the moment given, else with the clock's now.
   bool deliver(const std::string& bytes);
+  bool deliver(const std::string& bytes, Instant at);
+  // Bytes that arrive without the listener hearing of it yet, as on a
+  // machine whose event thread is busy; tell() then says so.
+  bool arriveUnheard(const std::string& bytes, Instant at);
+  void tell();
+  void setClock(std::function<Instant()> clock);
   bool raise(PortError error, const std::string& reason);
   // The next write is taken, but the device fails while sending it, as a
   // port does that breaks in the middle of a write.
@@ -41,7 +49,7 @@ class MemoryPort : public PortDevice {
   Result open(int port, const LineSettings& settings) override;
   void close() override;
   bool isOpen() const override;
-  std::string read() override;
+  std::vector<Arrival> read() override;
   Result write(const std::string& bytes) override;
   bool outputPending() const override;
   Result finishOutput(int timeoutMs) override;
@@ -54,7 +62,8 @@ class MemoryPort : public PortDevice {
   bool stalled_ = false;
   std::optional<std::string> refusal_;
   std::optional<std::pair<PortError, std::string>> writeFailure_;
-  std::string arrived_;
+  std::function<Instant()> clock_;
+  std::vector<Arrival> arrived_;
   std::string waiting_;
   std::string sent_;
   int openedPort_ = 0;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "platform/instant.h"
 #include "platform/result.h"
 #include "platform/serial/line_settings.h"
 
@@ -20,6 +22,14 @@ enum class PortError {
   UnsupportedOperation,
   Timeout,
   Unknown,
+};
+
+// Bytes as they came off the line, with the moment they were read. A device
+// reads and stamps them as they arrive, whatever the event thread is doing:
+// readings are cut at the silences between these stamps.
+struct Arrival {
+  Instant at;
+  std::string bytes;
 };
 
 // What a device tells the serial link, on the event thread. A device may
@@ -52,8 +62,8 @@ class PortDevice {
   virtual void close() = 0;
   virtual bool isOpen() const = 0;
 
-  // Every byte that arrived and has not been read.
-  virtual std::string read() = 0;
+  // Every chunk that arrived and has not been read, oldest first.
+  virtual std::vector<Arrival> read() = 0;
   // Hands the bytes to the device and returns without waiting for the line;
   // portDrained follows once they, and all written before, have left.
   virtual Result write(const std::string& bytes) = 0;

@@ -38,9 +38,13 @@ class CallScope {
 SerialLink::SerialLink(PortDevice& device, LinkScheduler& scheduler, int reopenPeriodMs)
     : device_(device),
       scheduler_(scheduler),
+      sequence_(scheduler),
       reopenPeriodMs_(reopenPeriodMs),
       settings_(parseLineSettings(settingsText_)) {
   device_.setListener(this);
+  sequence_.setHandlers({[this] { collectArrivals(); },
+                         [this](const Arrival& arrival) { deliverArrival(arrival); },
+                         [this] { quietPeriodEnded(); }, [this] { return stationCalls_ > 0; }});
 }
 
 SerialLink::~SerialLink() {
@@ -106,10 +110,12 @@ Result SerialLink::openDevice() {
   return Result::success();
 }
 
-// What has arrived stays readable: an armed quiet-period tick still wants
-// it. What arrives once the station has closed the port is lost on the line.
+// What has arrived is still handed over: it came while the port was open,
+// and an armed quiet-period tick still wants it. What arrives once the
+// station has closed the port is lost on the line.
 void SerialLink::closeOrStop() {
-  received_ += device_.read();
+  collectArrivals();
+  sequence_.run();
   if (!device_.outputPending()) {
     device_.close();
     state_ = State::Closed;
@@ -143,8 +149,18 @@ void SerialLink::stopReopening() {
 
 void SerialLink::portReadable() {
   if (!portOpen()) return;
-  received_ += device_.read();
-  notify(CommEvent::Receive, std::string());
+  sequence_.run();
+}
+
+void SerialLink::collectArrivals() { sequence_.add(device_.read()); }
+
+void SerialLink::deliverArrival(const Arrival& arrival) {
+  received_ += arrival.bytes;
+  raise(CommEvent::Receive, std::string(), 0);
+}
+
+void SerialLink::quietPeriodEnded() {
+  if (events_ != nullptr) events_->Timer1_Timer();
 }
 
 void SerialLink::portFailed(PortError error, const std::string& reason) {
@@ -171,7 +187,7 @@ void SerialLink::portDrained() {
 }
 
 void SerialLink::loseDevice(const std::string& reason) {
-  received_ += device_.read();
+  collectArrivals();
   device_.close();
   startReopening(State::Lost);
   notify(CommEvent::PortLost, reason, reopenPeriodMs_);
@@ -187,8 +203,9 @@ void SerialLink::tryReopen() {
   notify(CommEvent::PortBack, std::string());
 }
 
+// Only what has been notified: bytes that came after the quiet period now
+// ending belong to the next reading, however early the station asks.
 std::string SerialLink::input() {
-  if (portOpen()) received_ += device_.read();
   std::string bytes;
   bytes.swap(received_);
   return bytes;
@@ -227,8 +244,10 @@ void SerialLink::outputOverdue() {
 }
 
 // Handlers run one at a time: what the device reports while a call of the
-// station runs is delivered once that handler has finished.
+// station runs is delivered once that handler has finished, after the
+// arrivals that came before it.
 void SerialLink::notify(CommEvent event, const std::string& text, int retryMs) {
+  sequence_.run();
   if (stationCalls_ == 0) {
     raise(event, text, retryMs);
     return;

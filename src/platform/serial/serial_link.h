@@ -5,6 +5,7 @@
 #include "platform/serial/line_settings.h"
 #include "platform/serial/link_scheduler.h"
 #include "platform/serial/port_device.h"
+#include "platform/serial/receive_sequence.h"
 #include "platform/serial_port.h"
 #include "platform/station_events.h"
 
@@ -13,7 +14,9 @@ namespace meterstation {
 // The station's serial port as a state machine over one device. What the
 // device reports becomes the station's notifications; which failures lose
 // the port, that a loss is told once, and the reopening every period are
-// decided here and nowhere else.
+// decided here and nowhere else. The link also keeps the quiet-period
+// timer, so that arrivals and the ends of quiet periods reach the station
+// in the order they happened (see ReceiveSequence).
 //
 //   Closed   --open-->                           Open
 //   Closed   --retryOpenUntilBack-->             Waiting
@@ -42,6 +45,9 @@ class SerialLink : public SerialPort, private PortListener {
   // Notifications go nowhere until the port is bound to the station.
   void bind(StationEvents& events);
   State state() const { return state_; }
+  // The quiet-period timer whose ticks go to Timer1_Timer: its countdowns
+  // run from the arrival stamps of the bytes that restarted them.
+  Timer& quietTimer() { return sequence_; }
 
   void setCommPort(int port) override;
   int commPort() const override;
@@ -74,11 +80,15 @@ class SerialLink : public SerialPort, private PortListener {
   void stopReopening();
   void loseDevice(const std::string& reason);
   void tryReopen();
+  void collectArrivals();
+  void deliverArrival(const Arrival& arrival);
+  void quietPeriodEnded();
   void notify(CommEvent event, const std::string& text, int retryMs = 0);
   void raise(CommEvent event, const std::string& text, int retryMs);
 
   PortDevice& device_;
   LinkScheduler& scheduler_;
+  ReceiveSequence sequence_;
   const int reopenPeriodMs_;
   StationEvents* events_ = nullptr;
   State state_ = State::Closed;
