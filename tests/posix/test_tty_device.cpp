@@ -12,35 +12,26 @@
 #include "as_nobody.h"
 #include "platform/posix/output_drain.h"
 #include "platform/posix/tty_device.h"
+#include "support/pseudo_terminal.h"
 #include "support/scratch_dir.h"
 
 namespace meterstation {
 namespace {
 
 // The two ends of a pseudo-terminal: the processor's and the station's.
-class PseudoTerminal {
+class PseudoTerminal : public testsupport::PseudoTerminal {
  public:
-  PseudoTerminal() : master_(::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK)) {
-    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) return;
-    slave_ = ::open(::ptsname(master_), O_RDWR | O_NOCTTY | O_NONBLOCK);
-  }
+  PseudoTerminal() : slave_(::open(slaveName().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK)) {}
   ~PseudoTerminal() {
-    hangUp();
     if (slave_ >= 0) ::close(slave_);
   }
   PseudoTerminal(const PseudoTerminal&) = delete;
   PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
-  int master() const { return master_; }
   int slave() const { return slave_; }
-  void hangUp() {
-    if (master_ >= 0) ::close(master_);
-    master_ = -1;
-  }
 
  private:
-  int master_;
-  int slave_ = -1;
+  int slave_;
 };
 
 TEST(TtyDevice, APortNamesTheDeviceInItsVariableElseTheSerialDevice) {

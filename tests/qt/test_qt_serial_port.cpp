@@ -19,6 +19,7 @@
 #include "serial/comm_log.h"
 #include "support/event_loop_wait.h"
 #include "support/line_settings_text.h"
+#include "support/pseudo_terminal.h"
 #include "support/scratch_dir_test.h"
 
 namespace meterstation {
@@ -28,62 +29,10 @@ using testing::CommLog;
 using testsupport::runEventsFor;
 using testsupport::waitWithEvents;
 
-// The processor's end of the line.
-class PseudoTerminal {
+// The processor's end of the line; the event loop runs while it waits.
+class PseudoTerminal : public testsupport::PseudoTerminal {
  public:
-  PseudoTerminal() : master_(::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK)) {
-    if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0) {
-      slave_ = ::ptsname(master_);
-    }
-  }
-  ~PseudoTerminal() { hangUp(); }
-  PseudoTerminal(const PseudoTerminal&) = delete;
-  PseudoTerminal& operator=(const PseudoTerminal&) = delete;
-
-  const std::string& slave() const { return slave_; }
-  void hangUp() {
-    if (master_ >= 0) ::close(master_);
-    master_ = -1;
-  }
-
-  bool send(const std::string& bytes) {
-    std::size_t done = 0;
-    return waitWithEvents([&] {
-             const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
-             if (n > 0) done += static_cast<std::size_t>(n);
-             return done == bytes.size() || (n < 0 && errno != EAGAIN);
-           }) &&
-           done == bytes.size();
-  }
-
-  // Reads without the event loop, for a thread of its own, until count
-  // bytes came or stop is set.
-  std::string receiveUntil(std::size_t count, const std::atomic<bool>& stop) {
-    std::string got;
-    while (got.size() < count && !stop) {
-      pollfd readable{master_, POLLIN, 0};
-      if (::poll(&readable, 1, 20) <= 0) continue;
-      char buffer[4096];
-      const ssize_t n = ::read(master_, buffer, sizeof buffer);
-      if (n > 0) got.append(buffer, static_cast<std::size_t>(n));
-    }
-    return got;
-  }
-
-  std::string receive(std::size_t count) {
-    std::string got;
-    waitWithEvents([&] {
-      char buffer[256];
-      const ssize_t n = ::read(master_, buffer, sizeof buffer);
-      if (n > 0) got.append(buffer, static_cast<std::size_t>(n));
-      return got.size() >= count;
-    });
-    return got;
-  }
-
- private:
-  int master_;
-  std::string slave_;
+  PseudoTerminal() : testsupport::PseudoTerminal([] { runEventsFor(5); }) {}
 };
 
 // Port 1 is a symbolic link that the test points at a pseudo-terminal, as
@@ -104,9 +53,9 @@ class QtSerialPortTest : public testsupport::ScratchDirTest {
     ::unsetenv("METERSTATION_COM1");
   }
   void pointAt(const PseudoTerminal& line) {
-    ASSERT_FALSE(line.slave().empty());
+    ASSERT_FALSE(line.slaveName().empty());
     const std::string fresh = link_ + ".new";
-    ASSERT_EQ(::symlink(line.slave().c_str(), fresh.c_str()), 0);
+    ASSERT_EQ(::symlink(line.slaveName().c_str(), fresh.c_str()), 0);
     ASSERT_EQ(::rename(fresh.c_str(), link_.c_str()), 0);
   }
   void openOn(const PseudoTerminal& line) {

@@ -7,7 +7,7 @@
 namespace meterstation {
 
 enum class PortKind {
-  System,  // the system's serial device, through QSerialPort
+  System,  // the system's serial device: a PosixPortDevice on Qt's event loop
   Memory,  // a device in memory that a test drives: a MemoryPort
 };
 
