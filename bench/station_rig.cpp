@@ -55,6 +55,10 @@ Result TimedFiles::append(const std::string& path, const std::string& bytes) {
 ReadResult TimedFiles::read(const std::string& path) {
   return timed([&] { return inner_.read(path); });
 }
+ReadResult TimedFiles::readRange(const std::string& path, std::uint64_t offset,
+                                 std::uint64_t length) {
+  return timed([&] { return inner_.readRange(path, offset, length); });
+}
 bool TimedFiles::exists(const std::string& path) {
   return timed([&] { return inner_.exists(path); });
 }

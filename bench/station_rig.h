@@ -42,6 +42,8 @@ class TimedFiles : public Files {
   Result replace(const std::string& path, const std::string& bytes) override;
   Result append(const std::string& path, const std::string& bytes) override;
   ReadResult read(const std::string& path) override;
+  ReadResult readRange(const std::string& path, std::uint64_t offset,
+                       std::uint64_t length) override;
   bool exists(const std::string& path) override;
   Result writeAt(const std::string& path, std::uint64_t offset, const std::string& bytes) override;
   Result truncate(const std::string& path, std::uint64_t size) override;

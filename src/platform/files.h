@@ -28,6 +28,11 @@ class Files {
   // nothing.
   virtual Result append(const std::string& path, const std::string& bytes) = 0;
   virtual ReadResult read(const std::string& path) = 0;
+  // Up to `length` bytes from `offset` on, fewer where the file ends first
+  // and none from beyond its end. The length is what the caller can afford
+  // to hold: a handler on the event thread reads a growing file only so.
+  virtual ReadResult readRange(const std::string& path, std::uint64_t offset,
+                               std::uint64_t length) = 0;
   virtual bool exists(const std::string& path) = 0;
   // The file's size in bytes; nothing when it is not there or cannot be read.
   virtual std::optional<std::uint64_t> size(const std::string& path) = 0;

@@ -40,12 +40,18 @@ class FakeFiles : public Files {
     return Result::success();
   }
   ReadResult read(const std::string& path) override {
-    if (gone(path) || faultOf(path) == Fault::CannotOpen) {
-      return {false, {}, "No such file or directory"};
-    }
-    const auto it = files.find(path);
-    if (it == files.end()) return {false, {}, "No such file or directory"};
-    return {true, it->second, {}};
+    const std::string* file = readable(path);
+    if (file == nullptr) return {false, {}, "No such file or directory"};
+    bytesRead += file->size();
+    return {true, *file, {}};
+  }
+  ReadResult readRange(const std::string& path, std::uint64_t offset,
+                       std::uint64_t length) override {
+    const std::string* file = readable(path);
+    if (file == nullptr) return {false, {}, "No such file or directory"};
+    const std::string bytes = offset < file->size() ? file->substr(offset, length) : "";
+    bytesRead += bytes.size();
+    return {true, bytes, {}};
   }
   bool exists(const std::string& path) override { return !gone(path) && files.contains(path); }
   std::optional<std::uint64_t> size(const std::string& path) override {
@@ -100,6 +106,9 @@ class FakeFiles : public Files {
 
   std::set<std::string> dirs;  // directories that exist, each ending in its separator
 
+  // Bytes handed out by read and readRange since the test last set it to 0.
+  std::uint64_t bytesRead = 0;
+
   const std::string& contents(const std::string& path) const {
     static const std::string none;
     const auto it = files.find(path);
@@ -110,6 +119,11 @@ class FakeFiles : public Files {
   static std::string withSeparator(const std::string& dir) {
     if (dir.empty() || dir.back() == '/' || dir.back() == '\\') return dir;
     return dir + (dir.find('/') != std::string::npos ? '/' : '\\');
+  }
+  const std::string* readable(const std::string& path) const {
+    if (gone(path) || faultOf(path) == Fault::CannotOpen) return nullptr;
+    const auto it = files.find(path);
+    return it == files.end() ? nullptr : &it->second;
   }
   bool gone(const std::string& path) const {
     for (const std::string& dir : missingDirs) {

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -194,6 +195,40 @@ TEST_F(DurableFilesTest, ByteAccessChangesOnlyWhatItIsGiven) {
   EXPECT_EQ(read.error, std::strerror(ENOENT));
   EXPECT_FALSE(files.exists(missing));
   EXPECT_TRUE(files.exists(record));
+}
+
+TEST_F(DurableFilesTest, ARangeIsReadWholeAndNoMore) {
+  const std::string record = path("db.dat");
+  write(record, "0123456789");
+  off_t askedEnd = 0;
+  bool interrupted = false;
+  // The kernel may hand a range over in pieces, and be interrupted.
+  calls.pread = [&](int fd, void* data, std::size_t size, off_t offset) -> ssize_t {
+    askedEnd = std::max(askedEnd, offset + static_cast<off_t>(size));
+    if (!interrupted) {
+      interrupted = true;
+      errno = EINTR;
+      return -1;
+    }
+    return ::pread(fd, data, std::min<std::size_t>(size, 2), offset);
+  };
+  DurableFiles files(calls);
+  EXPECT_EQ(files.readRange(record, 3, 5).bytes, "34567");
+  EXPECT_EQ(askedEnd, 8) << "nothing beyond the range is asked for";
+  EXPECT_EQ(files.readRange(record, 8, 5).bytes, "89");
+  const ReadResult beyond = files.readRange(record, 20, 4);
+  EXPECT_TRUE(beyond.ok);
+  EXPECT_EQ(beyond.bytes, "");
+  EXPECT_EQ(files.readRange(path("missing.dat"), 0, 1).error, std::strerror(ENOENT));
+
+  calls.pread = [](int, void*, std::size_t, off_t) -> ssize_t {
+    errno = EIO;
+    return -1;
+  };
+  const ReadResult failed = DurableFiles(calls).readRange(record, 0, 4);
+  EXPECT_FALSE(failed.ok);
+  EXPECT_EQ(failed.error, std::strerror(EIO));
+  EXPECT_EQ(failed.bytes, "");
 }
 
 TEST_F(DurableFilesTest, RemoveTakesTheFileAwayForGood) {

@@ -1,14 +1,13 @@
 #include "platform/posix/durable_files.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <limits>
+
+#include "platform/posix/file_descriptor.h"
 
 namespace meterstation {
 
@@ -18,32 +17,7 @@ namespace {
 // or the directory it was in, was deleted. Writing on would lose the data.
 const char* const kNoLinkLeft = "the file or its directory no longer exists";
 
-std::string systemReason(int error) { return std::strerror(error); }
-
 Result systemFailure() { return Result::failure(systemReason(errno)); }
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  ~Descriptor() { close(); }
-
-  // The result of close is not looked at: where it matters the data has
-  // been synced before, and a failed operation is being undone anyway.
-  void close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-  int release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
 
 std::string directoryOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
@@ -72,6 +46,10 @@ FileSystemCalls FileSystemCalls::real() {
   calls.write = [](int fd, const void* data, std::size_t size) { return ::write(fd, data, size); };
   calls.pwrite = [](int fd, const void* data, std::size_t size, off_t offset) {
     return ::pwrite(fd, data, size, offset);
+  };
+  calls.read = [](int fd, void* data, std::size_t size) { return ::read(fd, data, size); };
+  calls.pread = [](int fd, void* data, std::size_t size, off_t offset) {
+    return ::pread(fd, data, size, offset);
   };
   calls.fdatasync = [](int fd) { return ::fdatasync(fd); };
   calls.fsync = [](int fd) { return ::fsync(fd); };
@@ -245,41 +223,6 @@ Result DurableFiles::replace(const std::string& path, const std::string& bytes) 
   return syncDirectory(path);
 }
 
-ReadResult DurableFiles::read(const std::string& path) {
-  ReadResult result;
-  const int fd = openFile(path, O_RDONLY);
-  if (fd < 0) {
-    result.ok = false;
-    result.error = systemReason(errno);
-    return result;
-  }
-  Descriptor file(fd);
-  char buffer[65536];
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      result.ok = false;
-      result.error = systemReason(errno);
-      result.bytes.clear();
-      return result;
-    }
-    if (got == 0) return result;
-    result.bytes.append(buffer, static_cast<std::size_t>(got));
-  }
-}
-
-bool DurableFiles::exists(const std::string& path) {
-  struct stat status {};
-  return ::stat(path.c_str(), &status) == 0;
-}
-
-std::optional<std::uint64_t> DurableFiles::size(const std::string& path) {
-  struct stat status {};
-  if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
-  return static_cast<std::uint64_t>(status.st_size);
-}
-
 Result DurableFiles::writeAt(const std::string& path, std::uint64_t offset,
                              const std::string& bytes) {
   constexpr auto kLargest = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
@@ -324,38 +267,6 @@ Result DurableFiles::remove(const std::string& path) {
   // Until the directory is synced a power cut can bring the file back, and
   // with it lines that were already delivered.
   return syncDirectory(path);
-}
-
-std::vector<std::string> DurableFiles::list(const std::string& dir) {
-  std::vector<std::string> names;
-  DIR* const stream = ::opendir(dir.c_str());
-  if (stream == nullptr) return names;
-  const int dirFd = ::dirfd(stream);
-  for (;;) {
-    errno = 0;
-    const dirent* entry = ::readdir(stream);
-    if (entry == nullptr) break;
-    const std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
-    bool regular = entry->d_type == DT_REG;
-    // Some file systems do not tell the type; a link counts as what it names.
-    if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
-      struct stat status {};
-      regular = ::fstatat(dirFd, entry->d_name, &status, 0) == 0 && S_ISREG(status.st_mode);
-    }
-    if (regular) names.push_back(name);
-  }
-  // Half a listing would pass for the whole of it.
-  if (errno != 0) names.clear();
-  ::closedir(stream);
-  // The directory's own order changes from one file system to the next.
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-bool DurableFiles::isDirectory(const std::string& path) {
-  struct stat status {};
-  return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 }  // namespace meterstation

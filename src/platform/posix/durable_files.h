@@ -10,11 +10,14 @@
 namespace meterstation {
 
 // The system calls through which DurableFiles reaches the disk. Tests put
-// a call that fails (a short write, ENOSPC, EIO) in place of a real one.
+// a call that fails (a short write, ENOSPC, EIO) in place of a real one;
+// a bench counts what they read and sync.
 struct FileSystemCalls {
   std::function<int(const char* path, int flags, mode_t mode)> open;
   std::function<ssize_t(int fd, const void* data, std::size_t size)> write;
   std::function<ssize_t(int fd, const void* data, std::size_t size, off_t offset)> pwrite;
+  std::function<ssize_t(int fd, void* data, std::size_t size)> read;
+  std::function<ssize_t(int fd, void* data, std::size_t size, off_t offset)> pread;
   std::function<int(int fd)> fdatasync;
   std::function<int(int fd)> fsync;
   std::function<int(const char* from, const char* to)> rename;
@@ -33,6 +36,8 @@ class DurableFiles : public Files {
   Result replace(const std::string& path, const std::string& bytes) override;
   Result append(const std::string& path, const std::string& bytes) override;
   ReadResult read(const std::string& path) override;
+  ReadResult readRange(const std::string& path, std::uint64_t offset,
+                       std::uint64_t length) override;
   bool exists(const std::string& path) override;
   std::optional<std::uint64_t> size(const std::string& path) override;
   Result writeAt(const std::string& path, std::uint64_t offset, const std::string& bytes) override;
