@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "output/append_queue.h"
+#include "output/set_files.h"
 #include "output/set_journal.h"
 #include "output/support_files.h"
 #include "output/waiting_lines.h"
@@ -109,6 +110,7 @@ class Form1 : public StationEvents {
   Delivery deliver(const std::string& path);
   void reportFileProblem(const std::string& name);
   bool repairTail(const std::string& path);
+  bool moveTornTail(const std::string& path, const TailRepair& repair);
   void flushWaitingLines();
   void saveWaitingLines();
   void armRetry();

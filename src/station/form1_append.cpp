@@ -1,5 +1,6 @@
 #include "output/set_files.h"
 #include "output/waiting_lines.h"
+#include "station/file_ends.h"
 #include "station/form1.h"
 
 namespace meterstation {
@@ -82,7 +83,9 @@ Form1::Delivery Form1::deliver(const std::string& path) {
 }
 
 // True once the file's tail is safe to append to: only the bytes after its
-// last LF can be left over from an append a power cut tore.
+// last LF can be left over from an append a power cut tore. They are read
+// from the end, so the first append of a run costs the same whatever the
+// file's size.
 bool Form1::repairTail(const std::string& path) {
   if (checkedFiles_.contains(path)) return true;
   const std::string name = nameOf(path);
@@ -90,12 +93,12 @@ bool Form1::repairTail(const std::string& path) {
     checkedFiles_.insert(path);
     return true;
   }
-  const ReadResult current = files_.read(path);
-  if (!current.ok) {
+  const TailCheck check = checkTail(files_, path);
+  if (!check.ok) {
     reportFileProblem(name);
     return false;  // looked at again before the next append
   }
-  const TailRepair repair = tailRepairOf(current.bytes);
+  const TailRepair& repair = check.repair;
   if (repair.kind == TailRepair::Kind::AddLf) {
     if (!files_.append(path, "\n")) {
       reportFileProblem(name);
@@ -103,19 +106,35 @@ bool Form1::repairTail(const std::string& path) {
     }
     window_.addItem(ListId::List2, "last line of " + name + " completed with its line end");
   } else if (repair.kind == TailRepair::Kind::CutTail) {
-    const std::string partial = partialFileOf(name);
-    const std::string partialPath = path.substr(0, path.size() - name.size()) + partial;
-    if (!files_.append(partialPath, repair.tail + "\r\n")) {
-      reportFileProblem(partial);
+    if (!moveTornTail(path, repair)) return false;
+    if (check.more) {
+      // One bound's worth a handler, the file's end first, so the pieces
+      // stand in the partial file last piece first. The lines wait until
+      // a retry reaches the LF: none is appended onto the tail's rest.
+      window_.addItem(ListId::List2, std::to_string(repair.tail.size()) +
+                                         " bytes of the torn last line of " + name + " moved to " +
+                                         partialFileOf(name) + ", more at the next try");
       return false;
     }
-    if (!files_.truncate(path, repair.tailStart)) {
-      reportFileProblem(name);
-      return false;
-    }
-    window_.addItem(ListId::List2, "torn last line of " + name + " moved to " + partial);
+    window_.addItem(ListId::List2,
+                    "torn last line of " + name + " moved to " + partialFileOf(name));
   }
   checkedFiles_.insert(path);
+  return true;
+}
+
+bool Form1::moveTornTail(const std::string& path, const TailRepair& repair) {
+  const std::string name = nameOf(path);
+  const std::string partial = partialFileOf(name);
+  const std::string partialPath = path.substr(0, path.size() - name.size()) + partial;
+  if (!files_.append(partialPath, repair.tail + "\r\n")) {
+    reportFileProblem(partial);
+    return false;
+  }
+  if (!files_.truncate(path, repair.tailStart)) {
+    reportFileProblem(name);
+    return false;
+  }
   return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "output/set_files.h"
 #include "output/waiting_lines.h"
+#include "station/file_ends.h"
 #include "station/form1.h"
 
 namespace meterstation {
@@ -113,18 +114,15 @@ void Form1::adoptQueueFile(const std::string& path) {
 }
 
 // A line whose append was under way when the earlier run stopped is
-// dropped if it is in its file, whole, where the file ended before.
+// dropped if it is in its file, whole, where the file ended before. Only
+// those bytes are read: the file may be a year's database.
 WaitingLines Form1::withoutDelivered(const DecodedWaitingLines& decoded) {
   WaitingLines lines = decoded.lines;
   for (const auto& [path, sizeBefore] : decoded.deliveries) {
     const auto it = lines.find(path);
     if (it == lines.end() || it->second.empty()) continue;
     const std::string& first = it->second.front();
-    const ReadResult file = files_.read(path);
-    if (!file.ok || file.bytes.size() < sizeBefore + first.size() ||
-        file.bytes.compare(sizeBefore, first.size(), first) != 0) {
-      continue;
-    }
+    if (!holdsAt(files_, path, sizeBefore, first)) continue;
     it->second.pop_front();
     if (it->second.empty()) lines.erase(it);
   }

@@ -2,6 +2,7 @@
 
 #include "output/set_files.h"
 #include "reading/set_accumulation.h"
+#include "station/file_ends.h"
 #include "station/form1.h"
 
 namespace meterstation {
@@ -25,8 +26,7 @@ bool alreadyKept(Files& files, const AppendQueue& pending, const std::string& pa
   if (waiting != pending.lines().end() && !waiting->second.empty()) {
     return waiting->second.back().ends_with(readings);
   }
-  const ReadResult kept = files.read(path);
-  return kept.ok && kept.bytes.ends_with(readings);
+  return endsWith(files, path, readings);
 }
 
 }  // namespace
@@ -68,8 +68,7 @@ bool Form1::setReachedItsFile(const Journal& journal) const {
   if (!journal.databaseLine) return true;
   const std::string database = state_.workDir + kDatabaseFile;
   if (pending_.holds(database, *journal.databaseLine)) return true;
-  const ReadResult current = files_.read(database);
-  return current.ok && current.bytes.ends_with(*journal.databaseLine);
+  return endsWith(files_, database, *journal.databaseLine);
 }
 
 // The journal found in a newly chosen working directory belongs to a run
