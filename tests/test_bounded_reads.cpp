@@ -121,7 +121,7 @@ TEST_F(Form1LargeFiles, AnEarlierRunsLinesAreLookedForWhereItLeftThem) {
 // goes a bound's worth at a time; the lines wait until its LF is reached.
 TEST_F(Form1LargeFiles, ATailLongerThanTheBoundIsMovedAPieceAtATime) {
   StationHarness s;
-  const std::string lines = manyLines().substr(0, 678 * 10);
+  const std::string lines = manyLines().substr(0, 6780);
   s.files.files[kDatabase] = lines + std::string(kTailBound + 100, 'x');
   start(s);
   s.files.bytesRead = 0;

@@ -14,7 +14,7 @@ namespace meterstation {
 
 // A database line is 678 bytes and an unfinished set's block about 1 KB;
 // only a reject of a burst that never fell quiet tears a longer tail.
-inline constexpr std::uint64_t kTailBound = 64 * 1024;
+inline constexpr std::uint64_t kTailBound = 65536;
 // The tail is looked for in blocks, the file's last block first.
 inline constexpr std::uint64_t kTailBlock = 4096;
 
