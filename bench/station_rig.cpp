@@ -1,7 +1,6 @@
 #include "bench/station_rig.h"
 
 #include "bench/real_time.h"
-#include "platform/posix/event_thread_slice.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -237,12 +236,9 @@ std::vector<SteadyClock::time_point> SimRelay::passings() {
   return passings_;
 }
 
-StationRig::StationRig(int intervalMs, bool shortSlice) {
-  // As the station asks for it on its event thread.
-  if (shortSlice) requestShortSlice();
+StationRig::StationRig(int intervalMs, FileSystemCalls calls) : files(std::move(calls)) {
   window.bind(events);
   serial.bind(events);
-  timer.bind(events);
   events.Form_Load();
   window.setText(TextId::Text4, std::to_string(intervalMs));
   // Far more sets than any run takes: the station must not stop itself.

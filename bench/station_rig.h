@@ -203,8 +203,8 @@ class SimRelay {
 // proxies, on its own pseudo-terminal and temporary working directory.
 class StationRig {
  public:
-  // Without the short slice only to show what it does.
-  explicit StationRig(int intervalMs, bool shortSlice = true);
+  // The files' system calls may be slowed, as on a slow disk.
+  explicit StationRig(int intervalMs, FileSystemCalls calls = FileSystemCalls::real());
   ~StationRig();
 
   bool ready() const { return ready_; }
@@ -216,7 +216,6 @@ class StationRig {
   QtWindow window;
   QtSerialPort serial;
   RecordingPort recording{serial};
-  QtTimer timer;
   QtTimer retryTimer;
   LocalClock clock;
   DurableFiles files;
@@ -224,7 +223,7 @@ class StationRig {
   QtHost host;
   // The bench's runs are no operator's: they are not remembered.
   NoSettings settings;
-  Form1 form{window, recording, timer, retryTimer, clock, timedFiles, host, settings};
+  Form1 form{window, recording, serial.quietTimer(), retryTimer, clock, timedFiles, host, settings};
   TimedEvents events{form, &timedFiles};
   std::string workDir;
 

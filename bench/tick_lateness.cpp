@@ -71,8 +71,7 @@ int main(int argc, char** argv) {
   const auto burners = std::make_unique<CpuBurners>(burnerCount);
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
-  const bool ordinarySlice = hasFlag(argc, argv, "--ordinary-slice");
-  StationRig rig(interval, !ordinarySlice);
+  StationRig rig(interval);
   if (!rig.start()) {
     std::fprintf(stderr, "tick_lateness: %s\n", rig.error().c_str());
     return 1;
@@ -154,7 +153,6 @@ int main(int argc, char** argv) {
   const double p99Goal = 0.001 * interval + 3.0;
   const bool whole = complete && wrongInputs == 0 && static_cast<int>(lateness.size()) == readings;
   const std::string run = std::to_string(interval) + " ms, " + load + ", " +
-                          (ordinarySlice ? "ordinary slice, " : "") +
                           std::to_string(lateness.size()) + " readings";
   char text[160];
   std::snprintf(text, sizeof text, "%.2f ms (median %.2f; %.2f ms after the notice%s)", earliest,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <utility>
 
 #include "platform/posix/durable_files.h"
 #include "platform/posix/local_clock.h"
@@ -29,7 +30,9 @@ struct StationApp {
   QtTimer resumeTimer;  // a working directory not there yet is looked for again
   std::unique_ptr<Resume> resume;
 
-  StationApp() {
+  // The files' system calls are the machine's own, unless a test puts a
+  // slow or failing disk in their place.
+  explicit StationApp(FileSystemCalls calls = FileSystemCalls::real()) : files(std::move(calls)) {
     window.bind(form);
     serial.bind(form);
     retryTimer.bind(form, &StationEvents::Timer2_Timer);

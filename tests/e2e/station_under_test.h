@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/station_app.h"
@@ -22,7 +23,10 @@ using testsupport::waitWithEvents;
 
 // The real station, wired as the program wires it.
 struct StationUnderTest : StationApp {
-  StationUnderTest() { start(); }
+  explicit StationUnderTest(FileSystemCalls calls = FileSystemCalls::real())
+      : StationApp(std::move(calls)) {
+    start();
+  }
 
   std::vector<std::string> items(ListId id) const {
     std::vector<std::string> out;

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
+#include <QCheckBox>
 #include <QPushButton>
 #include <QTest>
 
+#include <chrono>
+#include <functional>
 #include <regex>
+#include <thread>
+#include <utility>
 
 #include "e2e/station_under_test.h"
 #include "output/support_files.h"
@@ -21,8 +26,9 @@ class EndToEnd : public StationDirTest {
  protected:
   // Opens the data directory from the keyboard, types the interval and the
   // number of sets, and presses Com1.
-  void operate(const QString& obs, const QString& interval) {
-    station = std::make_unique<StationUnderTest>();
+  void operate(const QString& obs, const QString& interval,
+               FileSystemCalls calls = FileSystemCalls::real(), bool vistaFix = true) {
+    station = std::make_unique<StationUnderTest>(std::move(calls));
     QtWindow& w = station->window;
     DirList* dir = w.dirList();
     dir->setFocus();
@@ -33,6 +39,8 @@ class EndToEnd : public StationDirTest {
     ASSERT_TRUE(w.button(ButtonId::Command1)->isEnabled());
     typeInto(w.textBox(TextId::Text4), interval);
     typeInto(w.textBox(TextId::Text3), obs);
+    if (!vistaFix) QTest::mouseClick(w.checkBox(CheckId::Check2), Qt::LeftButton);
+    ASSERT_EQ(w.checkValue(CheckId::Check2), vistaFix ? 1 : 0);
     QTest::mouseClick(w.button(ButtonId::Command1), Qt::LeftButton);
   }
 
@@ -140,6 +148,54 @@ TEST_F(EndToEnd, GarbageIsRejectedAndTheSetCompletesFromTheNextGoodReadings) {
   ASSERT_EQ(readings.size(), 16U);
   EXPECT_EQ(masked(file("qn.db1")), expectedLine(readings));
 }
+
+// A disk whose every sync takes 150 ms, as a USB stick, an SD card or a
+// network share does: the syncs of one set hold the event thread for more
+// than a second, far longer than the 60 ms of silence beyond the quiet
+// period between two readings. Each reading must still be one reading,
+// parsed either way.
+class SlowDisk : public EndToEnd, public ::testing::WithParamInterface<bool> {
+ protected:
+  static FileSystemCalls slowSyncs() {
+    FileSystemCalls calls = FileSystemCalls::real();
+    const auto slow = [](const std::function<int(int)>& sync) {
+      return [sync](int fd) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        return sync(fd);
+      };
+    };
+    calls.fsync = slow(calls.fsync);
+    calls.fdatasync = slow(calls.fdatasync);
+    return calls;
+  }
+};
+
+TEST_P(SlowDisk, TwoSetsAtTheDensestRhythmGiveExactFiles) {
+  const bool vistaFix = GetParam();
+  startSimulator(sim, {"--fast", "--silence", "310", "--sets", "2", "--seed", "13"});
+  operate("2", "250", slowSyncs(), vistaFix);
+  ASSERT_TRUE(waitWithEvents([&] { return station->form.ended(); }, 3 * kSetTimeoutMs))
+      << "sets completed: " << station->form.state().obsCount
+      << ", readings in the set: " << station->form.state().lineCount;
+  ASSERT_TRUE(sim.finishes(10000));
+  const std::vector<std::string> readings = sim.sent("reading");
+  ASSERT_EQ(readings.size(), 32U);
+  const std::string db = file("qn.db1");
+  ASSERT_EQ(db.size(), 2 * 678U) << db;
+  EXPECT_EQ(masked(db.substr(0, 678)),
+            expectedLine({readings.begin(), readings.begin() + 16}));
+  EXPECT_EQ(masked(db.substr(678)), expectedLine({readings.begin() + 16, readings.end()}));
+  std::string usage;
+  for (const std::string& r : readings) usage += r.substr(0, 18) + "\r\n";
+  EXPECT_EQ(file("usage.tsr"), usage);
+  EXPECT_FALSE(QFile::exists(data + "/rejects.txt"));
+  EXPECT_EQ(station->items(ListId::List1).size(), 33U);
+}
+
+INSTANTIATE_TEST_SUITE_P(VistaFix, SlowDisk, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "Ticked" : "Cleared";
+                         });
 
 }  // namespace
 }  // namespace meterstation::e2e

@@ -1,3 +1,4 @@
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <regex>
@@ -39,6 +40,29 @@ TEST(LocalClockTest, FormatsMonthDayYearAndTheTwentyFourHourClock) {
   EXPECT_EQ(localTimeText(1796710756), "06:19:16");
   EXPECT_EQ(localTimeText(1796710756 + 12 * 3600), "18:19:16");
   EXPECT_EQ(localDateText(1796710756 + 18 * 3600), "12-09-2026");
+  const LocalMoment midnight = localMoment(1796774400);
+  EXPECT_EQ(midnight.date, "12-09-2026");
+  EXPECT_EQ(midnight.time, "00:00:00");
+}
+
+// A moment just past is the wall clock less the time since: 90 s ago is
+// 90 s before the wall clock's now, to the second.
+TEST(LocalClockTest, AMomentJustPastIsTheWallClockLessTheTimeSince) {
+  ZoneScope utc("UTC0");
+  LocalClock clock;
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    const std::time_t before = std::time(nullptr);
+    const LocalMoment then =
+        clock.momentAt(std::chrono::steady_clock::now() - std::chrono::seconds(90));
+    if (std::time(nullptr) != before) continue;
+    // The moment lies a little more than 90 s back: in the second 90 or 91
+    // before the one that stood still.
+    EXPECT_TRUE(then.time == localTimeText(before - 90) || then.time == localTimeText(before - 91))
+        << then.time;
+    EXPECT_EQ(then.date, localDateText(before - 90));
+    return;
+  }
+  FAIL() << "the clock never stood still for a second";
 }
 
 TEST(LocalClockTest, ShowsTheLocalZoneAsTheCLibrarySeesIt) {
@@ -47,9 +71,13 @@ TEST(LocalClockTest, ShowsTheLocalZoneAsTheCLibrarySeesIt) {
   LocalClock clock;
   for (int attempt = 0; attempt < 5; ++attempt) {
     const std::time_t before = std::time(nullptr);
-    const std::string date = clock.dateText();
-    const std::string time = clock.timeText();
-    if (std::time(nullptr) != before) continue;  // the second turned over between calls
+    const LocalMoment now = clock.now();
+    const LocalMoment then = clock.momentAt(std::chrono::steady_clock::now());
+    if (std::time(nullptr) != before) continue;  // the second turned over meanwhile
+    const std::string& date = now.date;
+    const std::string& time = now.time;
+    EXPECT_EQ(then.date, date);
+    EXPECT_TRUE(then.time == time || then.time == localTimeText(before - 1)) << then.time;
 
     std::tm local{};
     ASSERT_NE(localtime_r(&before, &local), nullptr);

@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
+#include <chrono>
 
+#include "platform/qt/qt_link_scheduler.h"
 #include "platform/qt/qt_timer.h"
 #include "support/event_loop_wait.h"
 #include "support/silent_station_events.h"
@@ -67,42 +68,26 @@ TEST_F(QtTimerTest, AssigningTheIntervalPostponesTheTick) {
   EXPECT_TRUE(ticksReach(1));
 }
 
-// The countdown is armed in stages; a tick that came at the end of the
-// first one, or after a rounding, would cut a reading early.
-TEST(QtTimerStages, TheTickNeverComesBeforeItsIntervalNorBeforeAnAssignmentsFullCountdown) {
-  QtTimer timer;
-  QElapsedTimer clock;
-  qint64 tickedAt = -1;
-  timer.bindTick([&] {
-    tickedAt = clock.nsecsElapsed();
-    timer.setEnabled(false);
-  });
-  for (const int interval : {1, 3, 7, 40, 150, 600}) {
-    tickedAt = -1;
-    timer.setInterval(interval);
-    clock.start();
-    timer.setEnabled(true);
-    ASSERT_TRUE(testsupport::waitWithEvents([&] { return tickedAt >= 0; }, 5000)) << interval;
-    EXPECT_GE(tickedAt, qint64{interval} * 1000000) << interval << " ms";
+// The end of a quiet period is called at its moment on the monotonic
+// clock: a call that came early would take a reading before its last bytes.
+TEST(QtLinkSchedulerAt, TheCallNeverComesBeforeItsMomentNorAfterBeingStopped) {
+  QtLinkScheduler scheduler;
+  Instant calledAt{};
+  bool called = false;
+  for (const int ms : {0, 1, 3, 7, 40, 150, 600}) {
+    called = false;
+    const Instant moment = scheduler.now() + std::chrono::milliseconds(ms);
+    scheduler.startAt(moment, [&] {
+      called = true;
+      calledAt = scheduler.now();
+    });
+    ASSERT_TRUE(waitWithEvents([&] { return called; }, 5000)) << ms;
+    EXPECT_GE(calledAt, moment) << ms << " ms";
   }
-  // Assigned again late in the countdown, inside its last stage: the full
-  // interval runs again from the assignment. A busy machine may let the
-  // first tick through before the assignment; that try shows nothing.
-  bool assignedInTime = false;
-  for (int attempt = 0; attempt < 5 && !assignedInTime; ++attempt) {
-    tickedAt = -1;
-    timer.setInterval(300);
-    clock.start();
-    timer.setEnabled(true);
-    testsupport::runEventsFor(297);
-    const qint64 assignedAt = clock.nsecsElapsed();
-    if (tickedAt >= 0) continue;
-    timer.setInterval(300);
-    assignedInTime = true;
-    ASSERT_TRUE(testsupport::waitWithEvents([&] { return tickedAt >= 0; }, 5000));
-    EXPECT_GE(tickedAt - assignedAt, qint64{300} * 1000000);
-  }
-  EXPECT_TRUE(assignedInTime) << "the machine never left the countdown running for 297 ms";
+  called = false;
+  scheduler.startAt(scheduler.now() + std::chrono::milliseconds(50), [&] { called = true; });
+  scheduler.stopAt();
+  EXPECT_FALSE(waitWithEvents([&] { return called; }, 300));
 }
 
 TEST_F(QtTimerTest, EnablingARunningTimerKeepsItsCountdown) {
