@@ -15,7 +15,7 @@ It ends with status 0 when the station sends its stop command
 
 Line:
   --link PATH         publish the pseudo-terminal as a symlink at PATH
-                      (re-pointed after a hang-up, removed at exit)
+                      (gone while a hang-up lasts, removed at exit)
   --device PATH       use a real serial device instead of a pseudo-terminal,
                       set to 300,N,8,1 raw (not with --link, --hangup-every)
 

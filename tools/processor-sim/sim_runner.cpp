@@ -280,6 +280,10 @@ void SimRunner::sendDue() {
 void SimRunner::hangUp() {
   if (const std::string held = decoder_.discardPending(); !held.empty()) reportIgnored(held);
   const std::string name = line_.name();
+  // While the line is away the link names nothing: the number of the
+  // closed pseudo-terminal may be handed to another program's meanwhile,
+  // and a station trying the link again would open that one.
+  if (link_ != nullptr) link_->remove();
   line_.close();
   log_.record(BurstKind::Hangup, name + " closed for " + std::to_string(options_.hangupMs) + " ms");
   hungUp_ = true;
