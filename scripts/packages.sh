@@ -5,7 +5,7 @@
 MS_PACKAGES=(
   cmake make g++ pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-serialport-dev libgl-dev
+  qt6-base-dev libgl-dev
   xvfb xauth
   clang libclang-rt-14-dev
   desktop-file-utils

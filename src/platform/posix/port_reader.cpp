@@ -9,7 +9,7 @@
 #include <system_error>
 #include <utility>
 
-#include "platform/posix/event_thread_slice.h"
+#include "platform/posix/thread_slice.h"
 #include "platform/posix/tty_device.h"
 
 namespace meterstation {

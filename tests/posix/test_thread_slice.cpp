@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/posix/event_thread_slice.h"
+#include "platform/posix/thread_slice.h"
 
 namespace meterstation {
 namespace {
@@ -24,7 +24,7 @@ std::optional<long> shownSlice() {
 }
 
 // In a thread of its own, as only the calling thread is changed.
-TEST(EventThreadSlice, OnlyTheSliceOfTheCallingThreadChangesNotItsNiceness) {
+TEST(ThreadSlice, OnlyTheSliceOfTheCallingThreadChangesNotItsNiceness) {
   std::optional<long> before;
   std::optional<long> after;
   std::optional<long> other;

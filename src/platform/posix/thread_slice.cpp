@@ -1,4 +1,4 @@
-#include "platform/posix/event_thread_slice.h"
+#include "platform/posix/thread_slice.h"
 
 #include <sched.h>
 #include <sys/resource.h>
