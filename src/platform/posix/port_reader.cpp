@@ -77,7 +77,7 @@ bool PortReader::readOnce(short events) {
   char buffer[4096];
   const ssize_t got = ::read(fd_, buffer, sizeof buffer);
   if (got > 0) {
-    queue({std::chrono::steady_clock::now(), std::string(buffer, static_cast<std::size_t>(got))});
+    queue(std::string(buffer, static_cast<std::size_t>(got)));
     return true;
   }
   const int error = got < 0 ? errno : 0;
@@ -108,11 +108,13 @@ bool PortReader::writeHeld() {
   return true;
 }
 
-void PortReader::queue(Arrival arrival) {
+// Stamped under the lock: whoever takes the queue then finds every chunk
+// stamped before it took it, and may judge a quiet period over by that.
+void PortReader::queue(std::string bytes) {
   bool post = false;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
-    arrivals_.push_back(std::move(arrival));
+    arrivals_.push_back({std::chrono::steady_clock::now(), std::move(bytes)});
     post = !std::exchange(newsPosted_, true);
   }
   if (post) postNews_();

@@ -61,7 +61,7 @@ class PortReader {
   void run();
   bool readOnce(short events);
   bool writeHeld();
-  void queue(Arrival arrival);
+  void queue(std::string bytes);
   void fail(PortFailure failure);
   PortFailure lineFailure(PortError error, int errorNumber) const;
   void wake();
