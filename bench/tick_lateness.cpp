@@ -1,6 +1,7 @@
 // How late the quiet-period tick comes after a reading's last byte, beyond
-// the interval itself. processor-sim sends the readings; a tick that comes
-// too late merges the reading with the next one at 25,000 readings a day.
+// the interval itself: how soon a reading is processed. Where readings are
+// cut does not depend on it (that is the arrival stamps'), only when each
+// is shown and kept.
 // The sender, the relay that times each byte and the outside watch run at a
 // real-time priority where the bench may, so that load starves only the
 // station, which runs as an operator would run it.
@@ -164,9 +165,9 @@ int main(int argc, char** argv) {
   char goal[64];
   std::snprintf(goal, sizeof goal, "<= %.1f ms", p99Goal);
   printRow("tick lateness p99 (" + run + ")", text, goal, p99 <= p99Goal && whole);
-  // The two-stage timer's own goal, on an idle machine. The timer is armed
-  // when the station hears of the bytes, so its lateness runs from that
-  // notice; the wait for the notice is the pseudo-terminal's and the host's.
+  // The timer's own lateness, on an idle machine, from the station's notice
+  // of the bytes; the wait for the notice is the pseudo-terminal's, the
+  // reading thread's and the host's.
   if (load == "idle") {
     std::snprintf(text, sizeof text, "%.2f ms (%.2f ms from the relay's write)", p99AfterNotice,
                   p99);
