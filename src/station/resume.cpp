@@ -1,5 +1,6 @@
 #include "station/resume.h"
 
+#include "station/port_buttons.h"
 #include "text/text_util.h"
 
 namespace meterstation {
@@ -73,20 +74,7 @@ void Resume::choosePort() {
   window_.setText(TextId::Text4, run_.interval);
   window_.setCheckValue(CheckId::Check1, run_.debug);
   window_.setCheckValue(CheckId::Check2, run_.vistaFix);
-  switch (run_.port) {
-    case 1:
-      form_.Command1_Click();
-      break;
-    case 2:
-      form_.Command2_Click();
-      break;
-    case 3:
-      form_.Command3_Click();
-      break;
-    default:
-      form_.Command4_Click();
-      break;
-  }
+  clickPortButton(form_, run_.port);
   if (form_.chosenPort() != run_.port || form_.ended()) return;  // refused: in use elsewhere
   window_.setText(TextId::Text1, run_.marker);
   if (!serial_.portOpen()) {
