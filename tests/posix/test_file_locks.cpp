@@ -149,6 +149,55 @@ TEST_F(FileLocksTest, ALockFileThatCannotBeMadeSaysWhy) {
   EXPECT_FALSE(locks.holds(dir_ + "/never-locked"));
 }
 
+// B opened the file before A deleted it and let go; C makes a new one after
+// B's grant. Two holders of "the" lock would adopt the same waiting lines.
+TEST_F(FileLocksTest, ALockFileDeletedUnderATakerIsHeldByOneStationAtMost) {
+  FileLocks a;
+  FileLocks c;
+  ASSERT_TRUE(a.lock(lockFile_).ok);
+  LockCalls calls = LockCalls::real();
+  int opened = 0;
+  int closed = 0;
+  calls.open = [&, real = calls.open](const char* path, int flags, mode_t mode) {
+    ++opened;
+    return real(path, flags, mode);
+  };
+  calls.close = [&, real = calls.close](int fd) {
+    ++closed;
+    return real(fd);
+  };
+  bool first = true;
+  calls.flock = [&, real = calls.flock](int fd, int operation) {
+    if (!first) return real(fd, operation);
+    first = false;
+    EXPECT_EQ(::unlink(lockFile_.c_str()), 0);
+    a.unlock(lockFile_);
+    const int granted = real(fd, operation);
+    EXPECT_TRUE(c.lock(lockFile_).ok);
+    return granted;
+  };
+  FileLocks b(calls);
+  const LockOutcome taken = b.lock(lockFile_);
+  ASSERT_FALSE(first);
+  EXPECT_EQ(a.holds(lockFile_) + b.holds(lockFile_) + c.holds(lockFile_), 1);
+  EXPECT_FALSE(taken.ok);
+  EXPECT_EQ(taken.holder, ::getpid());  // C's id, read from the new file
+  EXPECT_EQ(opened, closed) << "B leaves no descriptor open";
+
+  // A name made anew after every grant is given up on, not chased for ever.
+  c.unlock(lockFile_);
+  calls.flock = [&, real = LockCalls::real().flock](int fd, int operation) {
+    const int granted = real(fd, operation);
+    ::unlink(lockFile_.c_str());
+    std::ofstream(lockFile_) << "";
+    return granted;
+  };
+  FileLocks d(calls);
+  EXPECT_FALSE(d.lock(lockFile_).ok);
+  EXPECT_FALSE(d.holds(lockFile_));
+  EXPECT_EQ(opened, closed);
+}
+
 TEST(ProcessRunningTest, TellsLivingProcessesFromGoneOnes) {
   EXPECT_EQ(currentProcessId(), ::getpid());
   EXPECT_TRUE(processRunning(currentProcessId()));
