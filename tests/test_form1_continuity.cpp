@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "fakes/station_harness.h"
@@ -239,6 +241,46 @@ TEST_F(Form1Continuity, LockFilesOfQueuesThatAreGoneDoNotGather) {
   next.form.Form_Unload();
   EXPECT_FALSE(next.files.exists("R:\\meterstation\\waiting-5000.lock"));
   EXPECT_FALSE(next.host.held.contains("R:\\meterstation\\waiting-5000.lock"));
+}
+
+// A queue whose file stays while its lock goes is taken again by the next
+// station to start: its lines would reach their file twice.
+TEST(Form1AdoptedQueue, AQueueThatCannotBeRemovedKeepsItsLockAndItsLinesReachTheirFileOnce) {
+  const std::string db = kDir + "qn.db1";
+  const std::string stuck = "R:\\meterstation\\waiting-18.lines";
+  const std::string stuckLock = "R:\\meterstation\\waiting-18.lock";
+  StationHarness s{false};
+  s.files.files["R:\\meterstation\\waiting-17.lines"] = encodeWaitingLines({{db, {"one\r\n"}}});
+  s.files.files[stuck] = encodeWaitingLines({{db, {"two\r\n"}}});
+  s.files.files[stuckLock] = "18";
+  s.files.faults[stuck] = FakeFiles::Fault::CannotWrite;  // read, but never removed
+  s.host.pid = 5000;
+  s.form.Form_Load();
+  EXPECT_TRUE(s.files.exists(stuck));
+  EXPECT_TRUE(s.files.exists(stuckLock));
+  EXPECT_TRUE(s.host.held.contains(stuckLock));
+  const auto naming = [&](const std::string& item) {
+    return item.find(stuck) != std::string::npos;
+  };
+  EXPECT_EQ(std::ranges::count_if(s.window.list2, naming), 1);
+
+  // A station starting meanwhile finds the queue held.
+  StationHarness other{false};
+  other.files.files = s.files.files;
+  other.host.pid = 6000;
+  for (const std::string& lock : s.host.held) other.host.othersHold[lock] = 5000;
+  other.form.Form_Load();
+  EXPECT_EQ(fileLines(other.files.contents(db)), fileLines(s.files.contents(db)));
+
+  s.form.Form_Unload();
+  StationHarness later{false};
+  later.files.files = s.files.files;  // the fault has gone
+  later.host.pid = 7000;
+  later.form.Form_Load();
+  EXPECT_EQ(fileLines(later.files.contents(db)), (std::vector<std::string>{"one", "two"}));
+  later.form.Form_Unload();
+  EXPECT_FALSE(later.files.exists(stuck));
+  EXPECT_FALSE(later.files.exists(stuckLock));
 }
 
 TEST_F(Form1Continuity, StaleTemporariesOfProcessesThatAreGoneAreRemoved) {

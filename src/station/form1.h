@@ -117,6 +117,7 @@ class Form1 : public StationEvents {
   void adoptWaitingLines();
   void adoptQueueFile(const std::string& path);
   void removeStaleQueueLocks(const std::string& base);
+  void removeQueueLock(const std::string& lock);
   void releaseQueueLock();
   WaitingLines withoutDelivered(const DecodedWaitingLines& decoded);
   void reportLinesLeftWaiting();

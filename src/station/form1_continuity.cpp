@@ -74,22 +74,32 @@ void Form1::adoptWaitingLines() {
 }
 
 // Lock files of stations that are gone and left no lines would otherwise
-// gather, one a start, in a station that starts at every login.
+// gather, one a start, in a station that starts at every login. A lock
+// whose queue is still there stays with it: this run may be holding it.
 void Form1::removeStaleQueueLocks(const std::string& base) {
   for (const std::string& name : files_.list(host_.dataDirectory())) {
-    if (!queueOwner(name, kQueueLockSuffix)) continue;
+    const auto owner = queueOwner(name, kQueueLockSuffix);
+    if (!owner) continue;
     const std::string lock = base + name;
-    if (lock == lockOfQueue(queueFile_) || !host_.lock(lock).ok) continue;
-    host_.unlock(lock);
-    files_.remove(lock);
+    const std::string queue = base + kQueuePrefix + std::to_string(*owner) + kQueueSuffix;
+    if (lock == lockOfQueue(queueFile_) || files_.exists(queue) || !host_.lock(lock).ok) continue;
+    removeQueueLock(lock);
   }
 }
 
-// At the end, with nothing left waiting, this run's lock file goes too.
+// Deleted while still held: a station that opened the file before finds,
+// once it has the lock, that the name is no longer that file, and tries
+// again on the new one.
+void Form1::removeQueueLock(const std::string& lock) {
+  files_.remove(lock);
+  host_.unlock(lock);
+}
+
+// At the end, with nothing left waiting and its queue gone, this run's
+// lock file goes too.
 void Form1::releaseQueueLock() {
-  if (queueFile_.empty() || pending_.totalWaiting() > 0) return;
-  host_.unlock(lockOfQueue(queueFile_));
-  files_.remove(lockOfQueue(queueFile_));
+  if (queueFile_.empty() || pending_.totalWaiting() > 0 || files_.exists(queueFile_)) return;
+  removeQueueLock(lockOfQueue(queueFile_));
 }
 
 void Form1::adoptQueueFile(const std::string& path) {
@@ -101,16 +111,30 @@ void Form1::adoptQueueFile(const std::string& path) {
                     "Problem with file " + path + ": " +
                         (read.ok ? "damaged, the readable lines taken" : read.error));
   }
+  const AppendQueue before = pending_;
   pending_.adopt(withoutDelivered(decoded));
   if (queueFile_.empty() && read.ok && !decoded.damaged) {
     queueFile_ = path;  // held under its lock from now on
     return;
   }
-  // Into this run's own queue first, then the old file goes.
+  if (!read.ok) return;  // nothing taken: the queue stays, held, for a later start
+  // Into this run's own queue first, then the old file goes, and only then
+  // its lock: a queue left unlocked would be taken again.
   saveWaitingLines();
-  if (!queueSaveFailed_ && read.ok) files_.remove(path);
-  host_.unlock(lockOfQueue(path));
-  files_.remove(lockOfQueue(path));
+  std::string problem = "its lines cannot be kept in " + queueFile_;
+  if (!queueSaveFailed_) {
+    const Result removed = files_.remove(path);
+    if (removed) {
+      removeQueueLock(lockOfQueue(path));
+      return;
+    }
+    problem = "cannot be removed: " + removed.error;
+  }
+  // Written now, its lines would be written again from the file left behind.
+  pending_ = before;
+  saveWaitingLines();
+  window_.addItem(ListId::List2, "Problem with file " + path + ": " + problem +
+                                     "; its lines are left in it for a later start");
 }
 
 // A line whose append was under way when the earlier run stopped is
