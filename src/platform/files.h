@@ -33,6 +33,8 @@ class Files {
   // to hold: a handler on the event thread reads a growing file only so.
   virtual ReadResult readRange(const std::string& path, std::uint64_t offset,
                                std::uint64_t length) = 0;
+  // False only for a name that is surely not there: a file that cannot be
+  // looked at counts as there, for the call that follows to report.
   virtual bool exists(const std::string& path) = 0;
   // The file's size in bytes; nothing when it is not there or cannot be read.
   virtual std::optional<std::uint64_t> size(const std::string& path) = 0;
