@@ -122,6 +122,28 @@ TEST_F(FileFaults, DiskFullOnARealSmallFileSystem) {
   ::umount2(disk.c_str(), MNT_DETACH);
 }
 
+// Sets 2 and 3 under a fault the calls inject while `on` holds: every line
+// waits, and the set after brings them all home.
+void setsThroughAFault(const std::string& root, FileSystemCalls calls,
+                       const std::shared_ptr<bool>& on) {
+  RealFilesStation s(root, std::move(calls));
+  s.set(1);
+  *on = true;
+  s.set(2);
+  s.set(3);
+  EXPECT_TRUE(s.list2Has("Problem with file qn.db1"));
+  EXPECT_TRUE(s.list2Has("Problem with file ct.tsr"));
+  EXPECT_TRUE(s.list2Has("2 lines wait for qn.db1"));
+  EXPECT_EQ(s.databaseTags(), (std::vector<int>{1}));
+  EXPECT_EQ(s.file("ct.tsr").substr(3, 3), "001");
+  *on = false;
+  s.set(4);
+  EXPECT_EQ(s.databaseTags(), (std::vector<int>{1, 2, 3, 4}));
+  EXPECT_EQ(fileLines(s.file("usage.tsr")).size(), 4U * 16U);
+  EXPECT_EQ(s.form.pendingAppends().totalWaiting(), 0U);
+  for (const std::string& name : entriesOf(s.dir)) EXPECT_NE(name.front(), '.') << name;
+}
+
 // Without a tmpfs the disk fills through the adapter's write call: every
 // write fails with ENOSPC or, in the second run, writes half and stops.
 void injectedDiskFull(const std::string& root, bool shortWrites) {
@@ -135,22 +157,7 @@ void injectedDiskFull(const std::string& root, bool shortWrites) {
     errno = ENOSPC;
     return -1;
   };
-  RealFilesStation s(root, calls);
-  s.set(1);
-  *full = true;
-  s.set(2);
-  s.set(3);
-  EXPECT_TRUE(s.list2Has("Problem with file qn.db1"));
-  EXPECT_TRUE(s.list2Has("Problem with file ct.tsr"));
-  EXPECT_TRUE(s.list2Has("2 lines wait for qn.db1"));
-  EXPECT_EQ(s.databaseTags(), (std::vector<int>{1}));
-  EXPECT_EQ(s.file("ct.tsr").substr(3, 3), "001");
-  *full = false;
-  s.set(4);
-  EXPECT_EQ(s.databaseTags(), (std::vector<int>{1, 2, 3, 4}));
-  EXPECT_EQ(fileLines(s.file("usage.tsr")).size(), 4U * 16U);
-  EXPECT_EQ(s.form.pendingAppends().totalWaiting(), 0U);
-  for (const std::string& name : entriesOf(s.dir)) EXPECT_NE(name.front(), '.') << name;
+  setsThroughAFault(root, std::move(calls), full);
 }
 
 TEST_F(FileFaults, DiskFullInjectedAsEnospc) {
@@ -161,6 +168,20 @@ TEST_F(FileFaults, DiskFullInjectedAsEnospc) {
 TEST_F(FileFaults, DiskFullInjectedAsShortWrites) {
   std::printf("disk full: injected short writes\n");
   injectedDiskFull(scratch.path(), true);
+}
+
+// A network disk (NFS) may report a write the server refused only at
+// close, every sync before it having passed.
+TEST_F(FileFaults, WriteErrorsReportedOnlyAtClose) {
+  auto refused = std::make_shared<bool>(false);
+  FileSystemCalls calls = FileSystemCalls::real();
+  calls.close = [refused, realClose = calls.close](int fd) {
+    const int closed = realClose(fd);
+    if (!*refused) return closed;
+    errno = EIO;
+    return -1;
+  };
+  setsThroughAFault(scratch.path(), std::move(calls), refused);
 }
 
 // Runs as nobody in a child started by the test below, in a data directory

@@ -7,16 +7,17 @@
 
 namespace meterstation::testsupport {
 
-// A fresh directory of a test's own under /tmp, removed with everything in
-// it at the end, whatever the test left behind: a test may take away the
-// owner's rights on a directory to provoke a failure, and those must not
-// keep the directory from going.
+// A fresh directory of a test's own under /tmp (or `base`), removed with
+// everything in it at the end, whatever the test left behind: a test may
+// take away the owner's rights on a directory to provoke a failure, and
+// those must not keep the directory from going.
 class ScratchDir {
  public:
   // The prefix names the directory after its tests, for whoever finds one
   // left by a test that was killed.
-  explicit ScratchDir(const std::string& prefix = "meterstation-test") {
-    std::string pattern = "/tmp/" + prefix + "-XXXXXX";
+  explicit ScratchDir(const std::string& prefix = "meterstation-test",
+                      const std::string& base = "/tmp") {
+    std::string pattern = base + "/" + prefix + "-XXXXXX";
     if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
   }
   ~ScratchDir() {
