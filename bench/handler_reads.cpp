@@ -109,21 +109,12 @@ Most run(std::uint64_t lines) {
   Most most;
   if (root.path.empty() || !prepare(root.path, lines, last)) return most;
   auto counts = std::make_shared<Counts>();
-  testing::FakeWindow window;
-  testing::FakeSerialPort serial;
-  testing::FakeTimer timer;
-  testing::FakeTimer retryTimer;
-  testing::FakeClock clock;
-  DurableFiles files(countingCalls(counts));
-  testing::FakeHost host;
-  testing::FakeSettingsStore settings;
-  Form1 form{window, serial, timer, retryTimer, clock, files, host, settings};
-  window.dir = root.path + "/qN07";
-  window.texts[TextId::Text3] = "9999";
-  host.separator = '/';
-  host.dataDir = root.path + "/data";
-  window.events = &form;
-  serial.events = &form;
+  testing::BasicStation<DurableFiles> station(false, countingCalls(counts));
+  Form1& form = station.form;
+  station.window.dir = root.path + "/qN07";
+  station.window.texts[TextId::Text3] = "9999";
+  station.host.separator = '/';
+  station.host.dataDir = root.path + "/data";
 
   const auto handler = [&](const char* name, auto call) {
     *counts = {};
@@ -139,9 +130,10 @@ Most run(std::uint64_t lines) {
   handler("Command1_Click", [&] { form.Command1_Click(); });
   for (int burst = 0; burst <= 3 * 16; ++burst) {
     const std::string text = burst == 0 ? "noise\r\n" : readingOf((burst - 1) % 16 + 1);
-    handler("MSComm1_OnComm", [&] { serial.deliver(text); });
-    if (!timer.advance(timer.intervalMs > 0 ? timer.intervalMs : 1)) return {};
-    const int syncs = handler("Timer1_Timer", [&] { form.Timer1_Timer(); });
+    handler("MSComm1_OnComm", [&] { station.arrive(text); });
+    bool ticked = false;
+    const int syncs = handler("Timer1_Timer", [&] { ticked = station.quiet(); });
+    if (!ticked) return {};
     int& kind = burst > 0 && burst % 16 == 0 ? most.setSyncs : most.readingSyncs;
     if (burst > 0) kind = std::max(kind, syncs);
   }

@@ -47,8 +47,8 @@ struct Track {
   bool setRegular = true;  // every reading of the set so far is 40 characters
   // Per database path, the sets bound for it.
   std::map<std::string, Database> databases;
-  std::int64_t skippedSets = 0;  // sets the database countdown passed over
-  std::size_t stopCommandsChecked = 0;
+  std::int64_t skippedSets = 0;         // sets the database countdown passed over
+  std::size_t stopCommandsChecked = 0;  // bytes of the stop commands checked
   // The newest "... wait(s) for qn.db1" in List2, per directory it names.
   std::map<std::string, std::string, std::less<>> lastWaitingReport;
 };
@@ -192,13 +192,13 @@ void applyEvent(StationHarness& s, FuzzedDataProvider& in) {
     default:
       switch (in.ConsumeIntegralInRange<int>(0, 2)) {
         case 0:
-          s.serial.lose(in.ConsumeRandomLengthString(16));
+          s.losePort(in.ConsumeRandomLengthString(16));
           break;
         case 1:
-          s.serial.comeBack();
+          s.portBack();
           break;
         default:
-          s.serial.raise(CommEvent::Other, in.ConsumeRandomLengthString(16));
+          s.device.raise(PortError::Unknown, in.ConsumeRandomLengthString(16));
           break;
       }
       break;
@@ -270,12 +270,14 @@ void checkStation(StationHarness& s, Track& t, std::int64_t obsBefore, double co
   }
   checkDatabases(s, t);
 
-  for (; t.stopCommandsChecked < s.serial.sent.size(); ++t.stopCommandsChecked) {
-    const std::string& sent = s.serial.sent[t.stopCommandsChecked];
-    FUZZ_CHECK(sent.size() == 14, "stop command is not 14 bytes");
-    FUZZ_CHECK(sent.starts_with("AT TESSARO:"), "stop command does not start AT TESSARO:");
-    FUZZ_CHECK(sent.ends_with("\r\n"), "stop command does not end CR LF");
+  // Stop commands are all the station sends: 14 bytes each.
+  const std::string& sent = s.device.sent();
+  for (; t.stopCommandsChecked + 14 <= sent.size(); t.stopCommandsChecked += 14) {
+    const std::string_view command(sent.data() + t.stopCommandsChecked, 14);
+    FUZZ_CHECK(command.starts_with("AT TESSARO:"), "stop command does not start AT TESSARO:");
+    FUZZ_CHECK(command.ends_with("\r\n"), "stop command does not end CR LF");
   }
+  FUZZ_CHECK(t.stopCommandsChecked == sent.size(), "stop command is not 14 bytes");
 }
 
 }  // namespace

@@ -189,14 +189,13 @@ TEST(Form1Lock, ADirectoryAnotherStationHoldsIsRefusedAndNothingChanges) {
   s.host.othersHold[kDir + ".meterstation.lock"] = 3131;
   s.openPort();
   EXPECT_TRUE(s.window.list2Has("working directory in use by another station: process 3131"));
-  EXPECT_FALSE(s.serial.open);
-  EXPECT_TRUE(s.serial.opened.empty());
+  EXPECT_EQ(s.device.opens(), 0);
   EXPECT_EQ(s.form.state().workDir, "");
   EXPECT_FALSE(s.settings.stored);
   // Another directory is free.
   s.window.dir = "D:\\data\\qN08";
   s.openPort();
-  EXPECT_TRUE(s.serial.open);
+  EXPECT_TRUE(s.serial.portOpen());
 }
 
 TEST_F(Form1Continuity, WaitingLinesAreOnDiskTheMomentTheyWaitAndGoneOnceWritten) {

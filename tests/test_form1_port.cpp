@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "fakes/station_harness.h"
 #include "support/line_settings_text.h"
 
@@ -85,28 +87,33 @@ INSTANTIATE_TEST_SUITE_P(
                       WorkDirCase{"/home/op/qN07", '/', "/home/op/qN07/", "qN07"},
                       WorkDirCase{"/", '/', "/", "/"}));
 
+// A port already open is closed first: the link takes no other port while
+// one is open.
 TEST(Form1Port, PortChoiceResetsTheLineAndOpensThePort) {
   StationHarness s;
-  s.serial.open = true;
+  s.openPort(1);
   s.openPort(3);
-  EXPECT_EQ(s.serial.lineSettings, testsupport::kProcessorLineSettings);
+  EXPECT_EQ(s.serial.settings(), testsupport::kProcessorLineSettings);
+  EXPECT_EQ(s.device.openedSettings().baud, 300);
   EXPECT_EQ(s.window.lamp, kLampRed);
   EXPECT_EQ(s.window.captions[LabelId::Label1], "Please wait 3 minutes");
-  EXPECT_EQ(s.serial.opened, std::vector<int>{3});
-  EXPECT_TRUE(s.serial.open);
+  EXPECT_EQ(s.device.opens(), 2);
+  EXPECT_EQ(s.device.openedPort(), 3);
+  EXPECT_TRUE(s.device.isOpen());
   EXPECT_EQ(s.form.state().workDir, "D:\\data\\qN07\\");
 }
 
 TEST(Form1Port, FailedOpenIsReportedAndTheOperatorCanChooseAgain) {
   StationHarness s;
-  s.serial.openFailure = "No such file or directory";
+  s.device.goAway("No such file or directory");
   s.openPort(2);
   EXPECT_TRUE(s.window.list2Has("cannot open COM2: No such file or directory"));
-  EXPECT_FALSE(s.serial.open);
-  s.serial.openFailure.reset();
+  EXPECT_FALSE(s.serial.portOpen());
+  s.device.comeBack();
   s.form.Command1_Click();
-  EXPECT_TRUE(s.serial.open);
-  EXPECT_EQ(s.serial.opened, std::vector<int>{1});
+  EXPECT_TRUE(s.serial.portOpen());
+  EXPECT_EQ(s.device.opens(), 1);
+  EXPECT_EQ(s.device.openedPort(), 1);
 }
 
 TEST(Form1Port, FirstQuietPeriodOnlySynchronises) {
@@ -117,7 +124,7 @@ TEST(Form1Port, FirstQuietPeriodOnlySynchronises) {
   EXPECT_EQ(s.window.lamp, kLampYellow);
   EXPECT_EQ(s.form.state().tickCount, 1);
   EXPECT_EQ(s.form.state().lineCount, 0);
-  EXPECT_TRUE(s.serial.received.empty());
+  EXPECT_TRUE(s.serial.input().empty());
   EXPECT_FALSE(s.timer.enabled());
 }
 
@@ -138,15 +145,17 @@ TEST(Form1Port, EveryNotificationRestartsTheCountdownAndReloadsTheSetsLeft) {
   StationHarness s;
   s.openPort();
   s.window.texts[TextId::Text3] = "2.5";
-  ASSERT_TRUE(s.serial.raise(CommEvent::Other));
+  ASSERT_TRUE(s.device.raise(PortError::Unknown, "line state"));
   EXPECT_EQ(s.form.state().setsLeft, 2.5);
-  EXPECT_EQ(s.timer.intervalMs, 2000);
+  EXPECT_EQ(s.timer.interval(), 2000);
   EXPECT_TRUE(s.timer.enabled());
   // A burst that keeps arriving never lets the countdown run out.
-  s.timer.advance(1500);
+  s.turns.pass(std::chrono::milliseconds(1500));
   s.arrive("0");
-  EXPECT_FALSE(s.timer.advance(1999));
-  EXPECT_TRUE(s.timer.advance(1));
+  s.turns.pass(std::chrono::milliseconds(1999));
+  EXPECT_EQ(s.form.state().tickCount, 0);
+  s.turns.pass(std::chrono::milliseconds(1));
+  EXPECT_EQ(s.form.state().tickCount, 1);
 }
 
 TEST(Form1Port, IntervalIsRoundedHalfToEven) {
@@ -154,10 +163,10 @@ TEST(Form1Port, IntervalIsRoundedHalfToEven) {
   s.openPort();
   s.window.texts[TextId::Text4] = "2000.5";
   s.arrive("x");
-  EXPECT_EQ(s.timer.intervalMs, 2000);
+  EXPECT_EQ(s.timer.interval(), 2000);
   s.window.texts[TextId::Text4] = " 1 5 0 1.5";
   s.arrive("x");
-  EXPECT_EQ(s.timer.intervalMs, 1502);
+  EXPECT_EQ(s.timer.interval(), 1502);
 }
 
 TEST(Form1Port, IntervalOfZeroOrNoNumberNeverTicksAndIsReported) {
@@ -176,7 +185,6 @@ TEST(Form1Port, IntervalOfZeroOrNoNumberNeverTicksAndIsReported) {
 TEST(Form1Port, InvalidIntervalIsSaidOnceUntilItsTextChanges) {
   StationHarness s;
   s.openPort();
-  s.timer.intervalMs = 2000;
   s.window.texts[TextId::Text4] = "-5";
   EXPECT_FALSE(s.burst("x"));
   EXPECT_FALSE(s.burst("y"));
@@ -186,7 +194,7 @@ TEST(Form1Port, InvalidIntervalIsSaidOnceUntilItsTextChanges) {
   EXPECT_EQ(s.window.list2.size(), 2U);
   s.window.texts[TextId::Text4] = "2147483647";
   s.arrive("a");
-  EXPECT_EQ(s.timer.intervalMs, 2147483647);
+  EXPECT_EQ(s.timer.interval(), 2147483647);
   EXPECT_EQ(s.window.list2.size(), 2U);
 }
 
@@ -202,12 +210,11 @@ TEST_P(StopCommandTest, SendsFourteenBytesWithTheRoundedCount) {
   s.openPort();
   s.window.texts[TextId::Text3] = GetParam().obs;
   s.form.Command5_Click();
-  ASSERT_EQ(s.serial.sent.size(), 1U);
   std::string expected = "AT TESSARO:";
   expected += static_cast<char>(GetParam().count);
   expected += "\r\n";
-  EXPECT_EQ(s.serial.sent[0], expected);
-  EXPECT_EQ(s.serial.sent[0].size(), 14U);
+  EXPECT_EQ(s.device.sent(), expected);
+  EXPECT_EQ(s.device.sent().size(), 14U);
   EXPECT_EQ(s.window.texts[TextId::Text3], "0");
 }
 
@@ -225,13 +232,13 @@ TEST(Form1Port, EndNowWithSetsLeftSendsAndKeepsRunningUntilTheNextReading) {
   EXPECT_EQ(s.form.state().setsLeft, 3);
   s.form.Command5_Click();
   EXPECT_FALSE(s.window.ended);
-  EXPECT_EQ(s.serial.sent.back()[11], 3);
+  EXPECT_EQ(s.device.sent()[11], 3);
   s.burst(readingOf(1));
   EXPECT_TRUE(s.window.ended);
   EXPECT_TRUE(s.form.ended());
-  ASSERT_EQ(s.serial.sent.size(), 2U);
-  EXPECT_EQ(s.serial.sent.back()[11], 0);
-  EXPECT_FALSE(s.serial.open);
+  ASSERT_EQ(s.device.sent().size(), 28U);
+  EXPECT_EQ(s.device.sent()[14 + 11], 0);
+  EXPECT_FALSE(s.device.isOpen());
   EXPECT_EQ(s.window.list1.size(), 2U);
 }
 
@@ -240,13 +247,13 @@ TEST(Form1Port, EndNowWithNoSetsLeftEndsAtOnceAndNothingRunsAfter) {
   s.openPort();
   s.form.Command5_Click();
   EXPECT_TRUE(s.window.ended);
-  EXPECT_FALSE(s.serial.open);
+  EXPECT_FALSE(s.serial.portOpen());
   EXPECT_FALSE(s.timer.enabled());
-  s.arrive(readingOf(1));
+  EXPECT_FALSE(s.arrive(readingOf(1)));
   s.form.Timer1_Timer();
   s.form.Command1_Click();
   EXPECT_TRUE(s.window.list1.empty());
-  EXPECT_EQ(s.serial.opened.size(), 1U);
+  EXPECT_EQ(s.device.opens(), 1);
   EXPECT_FALSE(s.timer.enabled());
 }
 
@@ -255,7 +262,7 @@ TEST(Form1Port, EndNowWithoutAnOpenPortSaysSoAndStillEnds) {
   s.window.texts[TextId::Text3] = "5";
   s.form.Command5_Click();
   EXPECT_TRUE(s.window.list2Has("port not open"));
-  EXPECT_TRUE(s.serial.sent.empty());
+  EXPECT_TRUE(s.device.sent().empty());
   EXPECT_EQ(s.window.texts[TextId::Text3], "0");
   EXPECT_TRUE(s.window.ended);
 }
@@ -263,7 +270,7 @@ TEST(Form1Port, EndNowWithoutAnOpenPortSaysSoAndStillEnds) {
 TEST(Form1Port, StopCommandThatCannotBeSentIsReported) {
   StationHarness s;
   s.openPort();
-  s.serial.outputFailure = "Input/output error";
+  s.device.refuseNextWrite("Input/output error");
   s.form.Command5_Click();
   EXPECT_TRUE(s.window.list2Has("stop command not sent: Input/output error"));
   EXPECT_TRUE(s.window.ended);
@@ -276,14 +283,15 @@ TEST(Form1Port, StopCommandHeldBackByTheLineIsReportedAndTheRunGoesOn) {
   s.openPort();
   s.window.texts[TextId::Text3] = "3";
   s.form.MSComm1_OnComm();
+  s.device.stallWrites(true);
   s.form.Command5_Click();
   ASSERT_FALSE(s.window.ended);
-  ASSERT_TRUE(
-      s.serial.raise(CommEvent::OutputStalled, "the bytes did not leave the port within 2467 ms"));
+  s.turns.passDeadline();
+  // 14 bytes at 300 baud and the link's margin.
   EXPECT_TRUE(
       s.window.list2Has("stop command not sent: the bytes did not leave the port within 2467 ms"));
   EXPECT_TRUE(s.serial.portOpen());
-  EXPECT_TRUE(s.serial.deliver("more"));
+  EXPECT_TRUE(s.arrive("more"));
 }
 
 // Before any port choice the port is closed, so nothing can arrive and no
@@ -305,41 +313,24 @@ TEST(Form1Port, NothingArrivesBeforeAPortIsChosen) {
   EXPECT_FALSE(s.files.exists("qn.db1"));
 }
 
-// The fake port behaves as the real one: a closed port and a lost one say
-// nothing, a lost port reports its loss once and its return once.
-TEST(Form1Port, TheFakePortNotifiesOnlyWhileOpen) {
-  StationHarness s;
-  EXPECT_FALSE(s.serial.raise(CommEvent::Other));
-  EXPECT_FALSE(s.serial.lose("Input/output error"));
-  EXPECT_FALSE(s.serial.comeBack());
-  EXPECT_FALSE(s.timer.enabled());
-  s.openPort();
-  ASSERT_TRUE(s.arrive("x"));
-  ASSERT_TRUE(s.serial.lose("Input/output error"));
-  EXPECT_FALSE(s.serial.lose("Input/output error"));
-  EXPECT_FALSE(s.arrive("lost on the line"));
-  EXPECT_FALSE(s.serial.raise(CommEvent::Other));
-  ASSERT_TRUE(s.serial.comeBack());
-  EXPECT_FALSE(s.serial.comeBack());
-  EXPECT_EQ(s.serial.received, "x");
-  s.window.texts[TextId::Text3] = "0";
-  ASSERT_TRUE(s.arrive("y"));
-  s.form.Command5_Click();  // ends the run and closes the port: nothing more is heard
-  EXPECT_FALSE(s.arrive("z"));
-}
-
 TEST(Form1Port, LostPortIsReportedAndItsTextStillBecomesAReading) {
   StationHarness s;
   s.openPort();
   s.synchronise();
-  s.serial.received = readingOf(4);
-  ASSERT_TRUE(s.serial.lose("Input/output error"));
+  // Bytes that came just before the loss, not yet told.
+  s.device.arriveUnheard(readingOf(4), s.turns.now());
+  s.device.goAway("No such file or directory");
+  ASSERT_TRUE(s.losePort("Input/output error"));
   EXPECT_EQ(s.window.lamp, kLampRed);
-  EXPECT_TRUE(s.window.list2Has("lost COM1: Input/output error; trying again every 2 s"));
+  EXPECT_FALSE(s.arrive("lost on the line"));
   ASSERT_TRUE(s.quiet());
   EXPECT_EQ(s.window.list1.back(), readingOf(4).substr(0, 40));
-  ASSERT_TRUE(s.serial.comeBack());
-  EXPECT_TRUE(s.window.list2Has("COM1 is back"));
+  s.turns.passPeriod();  // still gone
+  ASSERT_TRUE(s.portBack());
+  EXPECT_EQ(s.window.list2,
+            (std::vector<std::string>{"lost COM1: Input/output error; trying again every 2 s",
+                                      "COM1 is back"}));
+  EXPECT_EQ(s.device.openedPort(), 1);
 }
 
 }  // namespace

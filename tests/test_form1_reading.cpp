@@ -100,7 +100,7 @@ TEST_F(Form1Reading, EveryKindOfUnparsableReadingIsRejected) {
 }
 
 TEST_F(Form1Reading, EmptyBurstIsOnlyTakenBack) {
-  ASSERT_TRUE(s.serial.raise(CommEvent::Other));
+  ASSERT_TRUE(s.device.raise(PortError::Unknown, "line state"));
   ASSERT_TRUE(s.quiet());
   EXPECT_EQ(s.form.state().lineCount, 0);
   EXPECT_TRUE(s.window.list2.empty());

@@ -126,8 +126,7 @@ TEST_F(Form1Set, ObsCountsDownAndTheLastSetStopsInTheSameReading) {
   s.window.checks[CheckId::Check1] = 1;  // the debug line would show an alarm check
   feed({16});
   EXPECT_TRUE(s.window.ended);
-  ASSERT_EQ(s.serial.sent.size(), 1U);
-  EXPECT_EQ(s.serial.sent[0], std::string("AT TESSARO:\0\r\n", 14));
+  EXPECT_EQ(s.device.sent(), std::string("AT TESSARO:\0\r\n", 14));
   EXPECT_EQ(s.files.contents(s.workFile("qn.db1")).size(), 3 * 678U);
   // The reading that ended the station had no alarm check.
   for (const std::string& item : s.window.list2) EXPECT_NE(item.rfind(" alarm ", 0), 0U) << item;
@@ -150,8 +149,8 @@ TEST_F(Form1Set, FractionalObsCountsDownByOne) {
   EXPECT_EQ(s.form.state().setsLeft, 0.5);
   EXPECT_TRUE(s.window.ended);
   // The count byte comes from "0.5", rounded to the even 0.
-  ASSERT_EQ(s.serial.sent.size(), 1U);
-  EXPECT_EQ(s.serial.sent[0][11], 0);
+  ASSERT_EQ(s.device.sent().size(), 14U);
+  EXPECT_EQ(s.device.sent()[11], 0);
 }
 
 TEST_F(Form1Set, DatabaseCountdownSkipsSets) {

@@ -30,7 +30,7 @@ TEST(Resume, NothingGoingOpensAsUsual) {
   r.s.settings.stored->going = false;
   r.resume.start();
   EXPECT_TRUE(r.s.window.list2Has("nothing to resume"));
-  EXPECT_TRUE(r.s.serial.opened.empty());
+  EXPECT_EQ(r.s.device.opens(), 0);
   ResumeHarness none;
   none.s.settings.stored.reset();
   none.resume.start();
@@ -40,7 +40,8 @@ TEST(Resume, NothingGoingOpensAsUsual) {
 TEST(Resume, RestoresTheControlsAndChoosesThePortAsAnOperatorWould) {
   ResumeHarness r;
   r.resume.start();
-  EXPECT_EQ(r.s.serial.opened, std::vector<int>{3});
+  EXPECT_EQ(r.s.device.opens(), 1);
+  EXPECT_EQ(r.s.device.openedPort(), 3);
   EXPECT_EQ(r.s.form.state().workDir, "D:\\data\\qN07\\");
   EXPECT_EQ(r.s.window.dir, "D:\\data\\qN07");
   EXPECT_EQ(r.s.window.texts[TextId::Text1], "qX99");  // the operator's marker, not the name's
@@ -62,25 +63,25 @@ TEST(Resume, ADirectoryNotThereYetIsTakenWhenItAppears) {
   const std::string said =
       "working directory D:\\data\\qN07\\ is not there yet; trying again every 10 s";
   EXPECT_TRUE(r.s.window.list2Has(said));
-  EXPECT_TRUE(r.s.serial.opened.empty());
+  EXPECT_EQ(r.s.device.opens(), 0);
   ASSERT_TRUE(r.tenSeconds());
   ASSERT_TRUE(r.tenSeconds());
   EXPECT_EQ(std::count(r.s.window.list2.begin(), r.s.window.list2.end(), said), 1);
   r.s.files.dirs.insert("D:\\data\\qN07\\");
   ASSERT_TRUE(r.tenSeconds());
-  EXPECT_EQ(r.s.serial.opened, std::vector<int>{3});
+  EXPECT_EQ(r.s.device.openedPort(), 3);
   EXPECT_FALSE(r.dirTimer.enabled());
 }
 
 TEST(Resume, APortThatCannotBeOpenedIsTriedAgainAsALostOne) {
   ResumeHarness r;
-  r.s.serial.openFailure = "No such file or directory";
+  r.s.device.goAway("No such file or directory");
   r.resume.start();
-  EXPECT_TRUE(r.s.serial.lost);
+  EXPECT_EQ(r.s.serial.state(), SerialLink::State::Waiting);
   EXPECT_TRUE(r.s.window.list2Has("COM3 cannot be opened yet; trying again every 2 s"));
-  r.s.serial.openFailure.reset();
-  ASSERT_TRUE(r.s.serial.comeBack());
+  ASSERT_TRUE(r.s.portBack());
   EXPECT_TRUE(r.s.window.list2Has("COM3 is back"));
+  EXPECT_EQ(r.s.device.openedPort(), 3);
 }
 
 TEST(Resume, ADirectoryInUseIsNotForcedOpen) {
@@ -88,8 +89,7 @@ TEST(Resume, ADirectoryInUseIsNotForcedOpen) {
   r.s.host.othersHold["D:\\data\\qN07\\.meterstation.lock"] = 77;
   r.resume.start();
   EXPECT_TRUE(r.s.window.list2Has("working directory in use by another station: process 77"));
-  EXPECT_FALSE(r.s.serial.lost);
-  EXPECT_FALSE(r.s.serial.open);
+  EXPECT_EQ(r.s.serial.state(), SerialLink::State::Closed);
 }
 
 }  // namespace

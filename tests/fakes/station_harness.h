@@ -1,70 +1,74 @@
 #pragma once
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "fakes/fake_clock.h"
 #include "fakes/fake_files.h"
 #include "fakes/fake_host.h"
-#include "fakes/fake_serial_port.h"
 #include "fakes/fake_settings_store.h"
 #include "fakes/fake_timer.h"
 #include "fakes/fake_window.h"
+#include "platform/serial/memory_port.h"
+#include "platform/serial/serial_link.h"
 #include "station/form1.h"
+#include "station/port_buttons.h"
+#include "support/step_scheduler.h"
 
 namespace meterstation::testing {
 
 // A whole station over the fakes, wired as the program wires the real
-// adapters, with the moves an operator and a processor make.
-struct StationHarness {
+// adapters: the real serial link over a port in memory, on an event loop
+// with a virtual clock, so the station is tested over the link it runs on.
+// With the moves an operator and a processor make. The files are the fake
+// ones, or the real adapter where that is under test.
+template <class FilesType>
+struct BasicStation {
+  testsupport::StepScheduler turns;
+  MemoryPort device;
+  SerialLink serial{device, turns};
+  Timer& timer = serial.quietTimer();
   FakeWindow window;
-  FakeSerialPort serial;
-  FakeTimer timer;
   FakeTimer retryTimer;
   FakeClock clock;
-  FakeFiles files;
+  FilesType files;
   FakeHost host;
   FakeSettingsStore settings;
   Form1 form{window, serial, timer, retryTimer, clock, files, host, settings};
 
   // Without `load`, the window's load waits until the test has set up the
   // machine the station starts on.
-  explicit StationHarness(bool load = true) {
+  template <class... FilesArgs>
+  explicit BasicStation(bool load = true, FilesArgs&&... filesArgs)
+      : files(std::forward<FilesArgs>(filesArgs)...) {
+    device.setClock([this] { return turns.now(); });
     window.events = &form;
-    serial.events = &form;
+    serial.bind(form);
     if (load) form.Form_Load();
   }
+  BasicStation(const BasicStation&) = delete;
+  BasicStation& operator=(const BasicStation&) = delete;
 
   std::string workFile(const std::string& name) const { return form.state().workDir + name; }
 
-  // The operator opens the directory and presses Com1.
+  // The operator opens the directory and presses the port's button.
   void openPort(int port = 1) {
     form.Dir1_Change();
-    switch (port) {
-      case 1:
-        form.Command1_Click();
-        break;
-      case 2:
-        form.Command2_Click();
-        break;
-      case 3:
-        form.Command3_Click();
-        break;
-      default:
-        form.Command4_Click();
-        break;
-    }
+    clickPortButton(form, port);
   }
 
-  // Characters arrive; while the port is open the notification restarts
-  // the countdown. Returns whether the station heard of them.
-  bool arrive(const std::string& text) { return serial.deliver(text); }
+  // Characters arrive now; while the port is open the notification
+  // restarts the countdown. Returns whether the station heard of them.
+  bool arrive(const std::string& text) { return device.deliver(text); }
 
   // The line falls quiet for the interval; returns whether a tick came.
   bool quiet() {
-    if (!timer.advance(timer.intervalMs > 0 ? timer.intervalMs : 1)) return false;
-    form.Timer1_Timer();
-    return true;
+    const int ticks = form.state().tickCount;
+    turns.pass(std::chrono::milliseconds(std::max(timer.interval(), 1)));
+    return form.state().tickCount != ticks;
   }
 
   // One burst and the silence after it.
@@ -75,6 +79,20 @@ struct StationHarness {
 
   void synchronise() { burst("noise before the first quiet period\r\n"); }
 
+  // The open port fails for good; the link closes it on its next turn.
+  bool losePort(const std::string& reason) {
+    if (!device.raise(PortError::Resource, reason)) return false;
+    turns.runPosted();
+    return true;
+  }
+  // The device is there again and the link's next reopening finds it.
+  bool portBack() {
+    device.comeBack();
+    if (!turns.repeating()) return false;
+    turns.passPeriod();
+    return serial.portOpen();
+  }
+
   // The retry timer's period passes; returns whether it ticked.
   bool retryPeriod() {
     if (!retryTimer.advance(retryTimer.intervalMs > 0 ? retryTimer.intervalMs : 1)) return false;
@@ -83,6 +101,8 @@ struct StationHarness {
     return true;
   }
 };
+
+using StationHarness = BasicStation<FakeFiles>;
 
 // The processor's reading of a meter, 40 characters and CR LF, written
 // over `out`: a caller sending thousands keeps one buffer.

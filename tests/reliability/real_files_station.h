@@ -18,11 +18,6 @@
 
 namespace meterstation::reliability {
 
-using testing::FakeClock;
-using testing::FakeHost;
-using testing::FakeSerialPort;
-using testing::FakeTimer;
-using testing::FakeWindow;
 using testing::readingOf;
 using testsupport::ScratchDir;
 
@@ -46,30 +41,23 @@ inline std::set<std::string> entriesOf(const std::string& dir) {
 }
 
 // The whole station over the real files adapter, in a data directory
-// "<root>/qN07"; window, port, timer and clock are the in-memory fakes so a
+// "<root>/qN07"; window, port, timer and clock are the in-memory ones so a
 // set takes no time.
-struct RealFilesStation {
+struct RealFilesStation : testing::BasicStation<DurableFiles> {
   explicit RealFilesStation(const std::string& root,
                             FileSystemCalls calls = FileSystemCalls::real())
-      : dir(root + "/qN07"), files(std::move(calls)) {
+      : BasicStation(false, std::move(calls)), dir(root + "/qN07") {
     ::mkdir(dir.c_str(), 0777);
     window.dir = dir;
     host.separator = '/';
     window.texts[TextId::Text3] = "9999";
     host.dataDir = root + "/data";
     ::mkdir(host.dataDir.c_str(), 0777);
-    window.events = &form;
-    serial.events = &form;
     form.Form_Load();
-    form.Dir1_Change();
-    form.Command1_Click();
-    burst("noise before the first quiet period\r\n");
+    openPort();
+    synchronise();
   }
 
-  void burst(const std::string& text) {
-    serial.deliver(text);
-    if (timer.advance(timer.intervalMs > 0 ? timer.intervalMs : 1)) form.Timer1_Timer();
-  }
   // One set; `tag` (0..999) marks its readings so the sets can be told apart.
   void set(int tag) {
     for (int m = 1; m <= 16; ++m) burst(readingOf(m, tag % 1000, 10000 + m));
@@ -77,12 +65,7 @@ struct RealFilesStation {
 
   std::string path(const std::string& name) const { return dir + "/" + name; }
   std::string file(const std::string& name) const { return slurp(path(name)); }
-  bool list2Has(const std::string& item) const {
-    for (const std::string& line : window.list2) {
-      if (line == item) return true;
-    }
-    return false;
-  }
+  bool list2Has(const std::string& item) const { return window.list2Has(item); }
   // The tags of the database lines in file order; a line that is not a
   // whole database line counts as -1.
   std::vector<int> databaseTags() const {
@@ -102,15 +85,6 @@ struct RealFilesStation {
   }
 
   std::string dir;
-  FakeWindow window;
-  FakeSerialPort serial;
-  FakeTimer timer;
-  FakeTimer retryTimer;
-  FakeClock clock;
-  DurableFiles files;
-  FakeHost host;
-  testing::FakeSettingsStore settings;
-  Form1 form{window, serial, timer, retryTimer, clock, files, host, settings};
 };
 
 }  // namespace meterstation::reliability

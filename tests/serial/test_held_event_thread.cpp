@@ -5,27 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include "fakes/fake_clock.h"
-#include "fakes/fake_files.h"
-#include "fakes/fake_host.h"
-#include "fakes/fake_settings_store.h"
-#include "fakes/fake_timer.h"
-#include "fakes/fake_window.h"
-#include "platform/serial/memory_port.h"
-#include "platform/serial/serial_link.h"
-#include "station/form1.h"
-#include "support/step_scheduler.h"
+#include "fakes/station_harness.h"
 
 namespace meterstation {
 namespace {
 
 using std::chrono::milliseconds;
-using testing::FakeClock;
 using testing::FakeFiles;
-using testing::FakeHost;
-using testing::FakeSettingsStore;
-using testing::FakeTimer;
-using testing::FakeWindow;
 using testsupport::StepScheduler;
 
 // 23:59:30 on 12-08-2026 at the monotonic clock's epoch: the second set of
@@ -38,60 +24,44 @@ LocalMoment wallAt(Instant at) {
   char date[16];
   char time[16];
   std::snprintf(date, sizeof date, "12-%02ld-2026", 8 + seconds / 86400);
-  std::snprintf(time, sizeof time, "%02ld:%02ld:%02ld", seconds % 86400 / 3600,
-                seconds % 3600 / 60, seconds % 60);
+  std::snprintf(time, sizeof time, "%02ld:%02ld:%02ld", seconds % 86400 / 3600, seconds % 3600 / 60,
+                seconds % 60);
   return {date, time};
 }
 
 // A disk whose every write holds the event thread, as a slow sync does.
 class SlowFiles : public FakeFiles {
  public:
-  explicit SlowFiles(StepScheduler& turns) : turns_(turns) {}
+  StepScheduler* turns = nullptr;
   milliseconds perWrite{0};
 
   Result replace(const std::string& path, const std::string& bytes) override {
-    turns_.hold(perWrite);
+    turns->hold(perWrite);
     return FakeFiles::replace(path, bytes);
   }
   Result append(const std::string& path, const std::string& bytes) override {
-    turns_.hold(perWrite);
+    turns->hold(perWrite);
     return FakeFiles::append(path, bytes);
   }
-
- private:
-  StepScheduler& turns_;
 };
 
-// The real link over a port in memory, on a clock the test turns, and the
-// window's logic over it.
-struct LinkedStation {
-  StepScheduler turns;
-  MemoryPort device;
-  SerialLink link{device, turns};
-  FakeWindow window;
-  FakeTimer retryTimer;
-  FakeClock clock;
-  SlowFiles files{turns};
-  FakeHost host;
-  FakeSettingsStore settings;
-  Form1 form{window, link, link.quietTimer(), retryTimer, clock, files, host, settings};
-
-  explicit LinkedStation(int intervalMs) {
+// The station over the real link, on a clock the test turns.
+struct LinkedStation : testing::BasicStation<SlowFiles> {
+  explicit LinkedStation(int intervalMs) : BasicStation(false) {
+    files.turns = &turns;
     clock.at = wallAt;
-    window.events = &form;
-    link.bind(form);
     form.Form_Load();
     window.texts[TextId::Text3] = "2";
     window.texts[TextId::Text4] = std::to_string(intervalMs);
-    form.Dir1_Change();
-    form.Command1_Click();
+    openPort();
   }
 
   // The line as it was, arrival by arrival. Whatever arrived while a
   // handler held the thread is told once the thread is free, as a reader
   // that stamps bytes on its own thread tells it; holds adds stretches in
   // which the thread is busy with something else.
-  void play(const std::vector<Arrival>& line, const std::vector<std::pair<Instant, Instant>>& holds) {
+  void play(const std::vector<Arrival>& line,
+            const std::vector<std::pair<Instant, Instant>>& holds) {
     std::size_t next = 0;
     std::size_t hold = 0;
     while (next < line.size()) {

@@ -37,6 +37,8 @@ void MemoryPort::failDuringNextWrite(PortError error, const std::string& reason)
   writeFailure_ = std::make_pair(error, reason);
 }
 
+void MemoryPort::refuseNextWrite(const std::string& reason) { writeRefusal_ = reason; }
+
 void MemoryPort::stallWrites(bool stalled) {
   stalled_ = stalled;
   if (!stalled_) drain();
@@ -74,6 +76,11 @@ std::vector<Arrival> MemoryPort::read() {
 
 Result MemoryPort::write(const std::string& bytes) {
   if (!open_) return Result::failure("the device is not open");
+  if (writeRefusal_) {
+    Result refused = Result::failure(*writeRefusal_);
+    writeRefusal_.reset();
+    return refused;
+  }
   waiting_ += bytes;
   if (writeFailure_) {
     const auto [error, reason] = *writeFailure_;

@@ -29,6 +29,8 @@ class MemoryPort : public PortDevice {
   // The next write is taken, but the device fails while sending it, as a
   // port does that breaks in the middle of a write.
   void failDuringNextWrite(PortError error, const std::string& reason);
+  // The next write is refused outright with this reason.
+  void refuseNextWrite(const std::string& reason);
   // Stalled, written bytes wait in the device; released, they leave and
   // the listener hears that the output has drained.
   void stallWrites(bool stalled);
@@ -62,6 +64,7 @@ class MemoryPort : public PortDevice {
   bool stalled_ = false;
   std::optional<std::string> refusal_;
   std::optional<std::pair<PortError, std::string>> writeFailure_;
+  std::optional<std::string> writeRefusal_;
   std::function<Instant()> clock_;
   std::vector<Arrival> arrived_;
   std::string waiting_;
