@@ -30,9 +30,11 @@ class CrashRecorder {
   explicit CrashRecorder(std::string root);
 
   // The real calls, recorded. A write to a file whose name is in
-  // `failWrites` fails with ENOSPC instead.
+  // `failWrites` fails with ENOSPC instead; a close of one in `failCloses`
+  // closes and says EIO, as NFS does with a write the server refused.
   FileSystemCalls calls();
   std::set<std::string> failWrites;
+  std::set<std::string> failCloses;
 
   std::size_t operations() const { return ops_.size(); }
   std::string describe(std::size_t op) const;
@@ -63,8 +65,11 @@ class CrashRecorder {
 
   std::string relative(const char* path) const;
   int inodeOfFd(int fd) const;
+  bool named(int fd, const std::set<std::string>& names) const;
   Model replay(std::size_t count) const;
   void recordOpen(const char* path, int flags, int fd);
+  void recordNames(FileSystemCalls& calls);
+  void recordData(FileSystemCalls& calls);
   void apply(const Op& op);
 
   std::string root_;

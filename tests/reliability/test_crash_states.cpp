@@ -52,10 +52,13 @@ void readings(RealFilesStation& s, int tag, int from, int to) {
 
 // The scenario: a port choice on a database with a torn tail, Init, three
 // sets, a rejected burst, a set whose database append fails and waits on
-// disk, the waiting line delivered by the retry, one more set (and
-// `extraSets` more) and a set in progress.
-void runScenario(const std::string& root, int extraSets, CrashRecorder*& recorder,
-                 std::unique_ptr<CrashRecorder>& owner) {
+// disk, the waiting line delivered by the retry, one more set, a set whose
+// append is synced but refused at close and taken back out, its retry (and
+// `extraSets` more sets) and a set in progress.
+// Returns the operations while the database's closes fail.
+std::pair<std::size_t, std::size_t> runScenario(const std::string& root, int extraSets,
+                                                CrashRecorder*& recorder,
+                                                std::unique_ptr<CrashRecorder>& owner) {
   ::mkdir((root + "/qN07").c_str(), 0777);
   ::mkdir((root + "/data").c_str(), 0777);
   {
@@ -78,8 +81,16 @@ void runScenario(const std::string& root, int extraSets, CrashRecorder*& recorde
   s.retryTimer.advance(Form1::kRetryMs);
   s.form.Timer2_Timer();
   readings(s, 5, 1, 16);
+  const std::size_t refusedFrom = recorder->operations();
+  recorder->failCloses = {"qn.db1"};
+  readings(s, 7, 1, 16);
+  recorder->failCloses.clear();
+  const std::size_t refusedTo = recorder->operations();
+  s.retryTimer.advance(Form1::kRetryMs);
+  s.form.Timer2_Timer();
   for (int tag = 10; tag < 10 + extraSets; ++tag) readings(s, tag, 1, 16);
   readings(s, 6, 1, 3);
+  return {refusedFrom, refusedTo};
 }
 
 struct Acknowledged {
@@ -88,9 +99,11 @@ struct Acknowledged {
   std::vector<std::string> journalReadings;
 };
 
-Acknowledged acknowledgedIn(const DiskImage& durable, const std::string& root) {
+// `database` is the disk whose qn.db1 tells what reached the database.
+Acknowledged acknowledgedIn(const DiskImage& durable, const DiskImage& database,
+                            const std::string& root) {
   Acknowledged ack;
-  if (const auto db = durable.find("qN07/qn.db1"); db != durable.end()) {
+  if (const auto db = database.find("qN07/qn.db1"); db != database.end()) {
     for (const std::string& line : wholeLines(db->second)) ack.dbLines.push_back(line);
   }
   for (const auto& [path, bytes] : durable) {
@@ -159,12 +172,17 @@ TEST(CrashStates, EveryStateAfterEveryOperationKeepsWhatWasAcknowledged) {
   ::mkdir(root.c_str(), 0777);
   std::unique_ptr<CrashRecorder> owner;
   CrashRecorder* recorder = nullptr;
-  runScenario(root, full ? 8 : 0, recorder, owner);
+  const auto [refusedFrom, refusedTo] = runScenario(root, full ? 8 : 0, recorder, owner);
+  const DiskImage beforeRefusal = recorder->durableAfter(refusedFrom);
   ASSERT_GT(recorder->operations(), 100U);
 
   std::size_t states = 0;
   for (std::size_t k = 0; k <= recorder->operations(); ++k) {
-    const Acknowledged ack = acknowledgedIn(recorder->durableAfter(k), root);
+    // While its closes fail no append to the database is acknowledged, its
+    // line synced before the close or not; the queue's lines still are.
+    const DiskImage durable = recorder->durableAfter(k);
+    const bool refused = k >= refusedFrom && k < refusedTo;
+    const Acknowledged ack = acknowledgedIn(durable, refused ? beforeRefusal : durable, root);
     for (const DiskImage& state : recorder->statesAfter(k, bounds)) {
       const std::string where = "after operation " + std::to_string(k) +
                                 (k > 0 ? " (" + recorder->describe(k - 1) + ")" : "");
