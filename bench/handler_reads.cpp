@@ -113,7 +113,6 @@ Most run(std::uint64_t lines) {
   Form1& form = station.form;
   station.window.dir = root.path + "/qN07";
   station.window.texts[TextId::Text3] = "9999";
-  station.host.separator = '/';
   station.host.dataDir = root.path + "/data";
 
   const auto handler = [&](const char* name, auto call) {

@@ -27,7 +27,7 @@ const char* fileName(FuzzedDataProvider& in) {
 }
 
 // The two data directories the operator moves between.
-const char* const kDirs[] = {"D:\\data\\qN07", "D:\\data\\qN08"};
+const char* const kDirs[] = {"/home/op/data/qN07", "/home/op/data/qN08"};
 
 // A database file and the sets bound for it.
 struct Database {
@@ -99,12 +99,12 @@ std::string typed(std::string text) {
 
 // The directory the operator has open, as the station names it, and a
 // file in it.
-std::string openDir(const StationHarness& s) { return s.window.dir + "\\"; }
+std::string openDir(const StationHarness& s) { return s.window.dir + "/"; }
 std::string openDirFile(const StationHarness& s, std::string_view name) {
   std::string path;
   path.reserve(s.window.dir.size() + 1 + name.size());
   path += s.window.dir;
-  path += '\\';
+  path += '/';
   path += name;
   return path;
 }

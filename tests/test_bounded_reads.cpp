@@ -9,7 +9,7 @@
 namespace meterstation::testing {
 namespace {
 
-const std::string kDir = "D:\\data\\qN07\\";
+const std::string kDir = "/home/op/data/qN07/";
 const std::string kDatabase = kDir + "qn.db1";
 // What a handler may read, however large its files: a few tail blocks.
 constexpr std::uint64_t kFewBlocks = 4 * kTailBlock;
@@ -108,7 +108,7 @@ TEST_F(Form1LargeFiles, AnEarlierRunsLinesAreLookedForWhereItLeftThem) {
   for (bool delivered : {true, false}) {
     StationHarness s{false};
     s.files.files[kDatabase] = manyLines() + (delivered ? line : "");
-    s.files.files["R:\\meterstation\\waiting-17.lines"] =
+    s.files.files["/home/op/.local/share/meterstation/waiting-17.lines"] =
         encodeWaitingLines({{kDatabase, {line}}}, {{kDatabase, manyLines().size()}});
     s.form.Form_Load();
     EXPECT_LE(s.files.bytesRead, kFewBlocks);

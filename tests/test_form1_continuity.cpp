@@ -10,7 +10,7 @@
 namespace meterstation::testing {
 namespace {
 
-const std::string kDir = "D:\\data\\qN07\\";
+const std::string kDir = "/home/op/data/qN07/";
 
 // The station a crash or a power cut left behind: its files, and a new
 // process starting on them.
@@ -172,15 +172,15 @@ TEST_F(Form1Continuity, AnUnfinishedSetIsKeptWhenTheProgramEnds) {
 
 TEST_F(Form1Continuity, TheSetInProgressTakesItsJournalToTheNextDirectory) {
   feedSet(s, 2, 4);
-  s.window.dir = "D:\\data\\qN08";
+  s.window.dir = "/home/op/data/qN08";
   s.openPort();
   EXPECT_EQ(s.files.contents(kDir + kJournalFile), "");
-  EXPECT_EQ(decodeJournal(s.files.contents("D:\\data\\qN08\\" + std::string(kJournalFile)))
+  EXPECT_EQ(decodeJournal(s.files.contents("/home/op/data/qN08/" + std::string(kJournalFile)))
                 .entries.size(),
             4U);
   EXPECT_FALSE(s.files.exists(kDir + kIncompleteSetsFile));
   EXPECT_EQ(s.form.state().lineCount, 4);
-  EXPECT_TRUE(s.host.held.contains("D:\\data\\qN08\\.meterstation.lock"));
+  EXPECT_TRUE(s.host.held.contains("/home/op/data/qN08/.meterstation.lock"));
   EXPECT_FALSE(s.host.held.contains(kDir + ".meterstation.lock"));
 }
 
@@ -193,7 +193,7 @@ TEST(Form1Lock, ADirectoryAnotherStationHoldsIsRefusedAndNothingChanges) {
   EXPECT_EQ(s.form.state().workDir, "");
   EXPECT_FALSE(s.settings.stored);
   // Another directory is free.
-  s.window.dir = "D:\\data\\qN08";
+  s.window.dir = "/home/op/data/qN08";
   s.openPort();
   EXPECT_TRUE(s.serial.portOpen());
 }
@@ -217,39 +217,40 @@ TEST_F(Form1Continuity, ALiveStationsWaitingLinesAreNotTaken) {
   StationHarness other{false};
   other.files.files = s.files.files;
   other.host.pid = 6000;
-  other.host.othersHold["R:\\meterstation\\waiting-4242.lock"] = 4242;
+  other.host.othersHold["/home/op/.local/share/meterstation/waiting-4242.lock"] = 4242;
   other.form.Form_Load();
   EXPECT_EQ(other.form.pendingAppends().totalWaiting(), 0U);
-  EXPECT_TRUE(other.files.exists("R:\\meterstation\\waiting-4242.lines"));
+  EXPECT_TRUE(other.files.exists("/home/op/.local/share/meterstation/waiting-4242.lines"));
 }
 
 TEST_F(Form1Continuity, LockFilesOfQueuesThatAreGoneDoNotGather) {
-  s.files.files["R:\\meterstation\\waiting-17.lock"] = "17";
-  s.files.files["R:\\meterstation\\waiting-18.lock"] = "18";
-  s.files.files["R:\\meterstation\\waiting-4242.lock"] = "4242";
+  s.files.files["/home/op/.local/share/meterstation/waiting-17.lock"] = "17";
+  s.files.files["/home/op/.local/share/meterstation/waiting-18.lock"] = "18";
+  s.files.files["/home/op/.local/share/meterstation/waiting-4242.lock"] = "4242";
   StationHarness next{false};
   next.files.files = s.files.files;
   next.host.pid = 5000;
-  next.host.othersHold["R:\\meterstation\\waiting-18.lock"] = 18;  // still running
+  next.host.othersHold["/home/op/.local/share/meterstation/waiting-18.lock"] = 18;  // still running
   next.form.Form_Load();
-  EXPECT_FALSE(next.files.exists("R:\\meterstation\\waiting-17.lock"));
-  EXPECT_FALSE(next.files.exists("R:\\meterstation\\waiting-4242.lock"));
-  EXPECT_TRUE(next.files.exists("R:\\meterstation\\waiting-18.lock"));
+  EXPECT_FALSE(next.files.exists("/home/op/.local/share/meterstation/waiting-17.lock"));
+  EXPECT_FALSE(next.files.exists("/home/op/.local/share/meterstation/waiting-4242.lock"));
+  EXPECT_TRUE(next.files.exists("/home/op/.local/share/meterstation/waiting-18.lock"));
   // Its own goes at the end when nothing waits.
-  next.files.files["R:\\meterstation\\waiting-5000.lock"] = "5000";
+  next.files.files["/home/op/.local/share/meterstation/waiting-5000.lock"] = "5000";
   next.form.Form_Unload();
-  EXPECT_FALSE(next.files.exists("R:\\meterstation\\waiting-5000.lock"));
-  EXPECT_FALSE(next.host.held.contains("R:\\meterstation\\waiting-5000.lock"));
+  EXPECT_FALSE(next.files.exists("/home/op/.local/share/meterstation/waiting-5000.lock"));
+  EXPECT_FALSE(next.host.held.contains("/home/op/.local/share/meterstation/waiting-5000.lock"));
 }
 
 // A queue whose file stays while its lock goes is taken again by the next
 // station to start: its lines would reach their file twice.
 TEST(Form1AdoptedQueue, AQueueThatCannotBeRemovedKeepsItsLockAndItsLinesReachTheirFileOnce) {
   const std::string db = kDir + "qn.db1";
-  const std::string stuck = "R:\\meterstation\\waiting-18.lines";
-  const std::string stuckLock = "R:\\meterstation\\waiting-18.lock";
+  const std::string stuck = "/home/op/.local/share/meterstation/waiting-18.lines";
+  const std::string stuckLock = "/home/op/.local/share/meterstation/waiting-18.lock";
   StationHarness s{false};
-  s.files.files["R:\\meterstation\\waiting-17.lines"] = encodeWaitingLines({{db, {"one\r\n"}}});
+  s.files.files["/home/op/.local/share/meterstation/waiting-17.lines"] =
+      encodeWaitingLines({{db, {"one\r\n"}}});
   s.files.files[stuck] = encodeWaitingLines({{db, {"two\r\n"}}});
   s.files.files[stuckLock] = "18";
   s.files.faults[stuck] = FakeFiles::Fault::CannotWrite;  // read, but never removed

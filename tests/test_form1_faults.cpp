@@ -82,11 +82,11 @@ TEST_F(Form1Faults, WaitingLinesStayWithTheirOwnDirectory) {
   const std::string first = s.form.state().workDir;
   s.files.missingDirs.insert(first);
   set(7);
-  s.window.dir = "E:\\spare\\qN07";
+  s.window.dir = "/media/op/USB/spare/qN07";
   s.openPort();
   EXPECT_TRUE(s.window.list2Has("1 line waits for qn.db1 in " + first));
   set(8);
-  EXPECT_EQ(s.form.state().workDir, "E:\\spare\\qN07\\");
+  EXPECT_EQ(s.form.state().workDir, "/media/op/USB/spare/qN07/");
   EXPECT_EQ(valuesInDatabase(), (std::vector<int>{8}));
   EXPECT_EQ(s.form.pendingAppends().waiting(first + "qn.db1"), 1U);
   // The first directory comes back: its line reaches it at the next retry,
@@ -165,7 +165,7 @@ TEST_F(Form1Faults, LinesStillWaitingAtTheEndAreKeptForTheNextStart) {
   s.burst("bad\r\n");
   s.form.Form_Unload();
   const std::string kept = s.form.waitingLinesFile();
-  EXPECT_EQ(kept, "R:\\meterstation\\waiting-4242.lines");
+  EXPECT_EQ(kept, "/home/op/.local/share/meterstation/waiting-4242.lines");
   ASSERT_TRUE(s.files.exists(kept));
   const std::string message = "2 lines wait for qn.db1; kept in " + kept +
                               " and written by the station when it next starts";

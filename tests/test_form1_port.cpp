@@ -23,47 +23,47 @@ TEST(Form1Window, LoadsWithCountersAtZeroAndPortButtonsDisabledUntilADirectoryIs
 
 TEST(Form1Window, DriveChangeShowsThatDrivesDirectoryAndRaisesTheDirectoryChange) {
   StationHarness s;
-  s.window.drives = {"D:\\", "E:\\"};
-  s.window.startDir = "E:\\meters\\qN03";  // the station was started there
-  s.window.driveName = "E:\\";
+  s.window.drives = {"/", "/media/op/USB"};
+  s.window.startDir = "/media/op/USB/meters/qN03";  // the station was started there
+  s.window.driveName = "/media/op/USB";
   s.form.Drive1_Change();
-  EXPECT_EQ(s.window.dir, "E:\\meters\\qN03");
+  EXPECT_EQ(s.window.dir, "/media/op/USB/meters/qN03");
   EXPECT_TRUE(s.window.enabled[ButtonId::Command2]);
 }
 
 TEST(Form1Window, ADirectoryTheListCannotReadIsSaidInList2AndTheNextChoiceIsShown) {
   StationHarness s;
-  s.window.drives = {"D:\\", "E:\\"};
-  s.window.setDirPath("E:\\meters\\qN03");
-  s.window.setDirPath("D:\\data\\qN07");
+  s.window.drives = {"/", "/media/op/USB"};
+  s.window.setDirPath("/media/op/USB/meters/qN03");
+  s.window.setDirPath("/home/op/data/qN07");
   s.window.enabled[ButtonId::Command1] = false;
-  const std::string gone = "cannot read directory E:\\meters\\qN03: No such file or directory";
-  s.window.unreadable["E:\\meters\\qN03"] = gone;
+  const std::string gone =
+      "cannot read directory /media/op/USB/meters/qN03: No such file or directory";
+  s.window.unreadable["/media/op/USB/meters/qN03"] = gone;
 
-  // The directory last opened on E: is gone: its root is shown instead.
-  s.window.driveName = "E:\\";
+  // The directory last opened on the stick is gone: its root is shown instead.
+  s.window.driveName = "/media/op/USB";
   s.form.Drive1_Change();
   EXPECT_EQ(s.window.list2, std::vector<std::string>{gone});
-  EXPECT_EQ(s.window.dir, "E:\\");
+  EXPECT_EQ(s.window.dir, "/media/op/USB");
   EXPECT_TRUE(s.window.enabled[ButtonId::Command1]);
 
   // Nothing on the drive can be read: Dir1 and the drive list stay where
   // they were, and the port buttons as they were.
-  const std::string locked = "cannot read directory D:\\data\\qN07: Permission denied";
-  s.window.unreadable["D:\\data\\qN07"] = locked;
-  s.window.unreadable["D:\\"] = "cannot read directory D:\\: Permission denied";
+  const std::string locked = "cannot read directory /home/op/data/qN07: Permission denied";
+  s.window.unreadable["/home/op/data/qN07"] = locked;
+  s.window.unreadable["/"] = "cannot read directory /: Permission denied";
   s.window.enabled[ButtonId::Command1] = false;
-  s.window.driveName = "D:\\";
+  s.window.driveName = "/";
   s.form.Drive1_Change();
-  EXPECT_EQ(s.window.list2, std::vector<std::string>({gone, locked, s.window.unreadable["D:\\"]}));
-  EXPECT_EQ(s.window.dir, "E:\\");
-  EXPECT_EQ(s.window.driveName, "E:\\");
+  EXPECT_EQ(s.window.list2, std::vector<std::string>({gone, locked, s.window.unreadable["/"]}));
+  EXPECT_EQ(s.window.dir, "/media/op/USB");
+  EXPECT_EQ(s.window.driveName, "/media/op/USB");
   EXPECT_FALSE(s.window.enabled[ButtonId::Command1]);
 }
 
 struct WorkDirCase {
   std::string dir;
-  char separator;
   std::string workDir;
   std::string marker;
 };
@@ -73,19 +73,16 @@ class SelectWorkDirTest : public ::testing::TestWithParam<WorkDirCase> {};
 TEST_P(SelectWorkDirTest, TakesTheDirectoryAndItsMarker) {
   StationHarness s;
   s.window.dir = GetParam().dir;
-  s.host.separator = GetParam().separator;
   s.form.SelectWorkDir();
   EXPECT_EQ(s.form.state().workDir, GetParam().workDir);
   EXPECT_EQ(s.window.texts[TextId::Text1], GetParam().marker);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Directories, SelectWorkDirTest,
-    ::testing::Values(WorkDirCase{"D:\\data\\qN07", '\\', "D:\\data\\qN07\\", "qN07"},
-                      WorkDirCase{"D:\\", '\\', "D:\\", "D:\\"},
-                      WorkDirCase{"D:\\ab", '\\', "D:\\ab\\", ":\\ab"},
-                      WorkDirCase{"/home/op/qN07", '/', "/home/op/qN07/", "qN07"},
-                      WorkDirCase{"/", '/', "/", "/"}));
+INSTANTIATE_TEST_SUITE_P(Directories, SelectWorkDirTest,
+                         ::testing::Values(WorkDirCase{"/home/op/data/qN07", "/home/op/data/qN07/",
+                                                       "qN07"},
+                                           WorkDirCase{"/home/op/ab", "/home/op/ab/", "p/ab"},
+                                           WorkDirCase{"/", "/", "/"}));
 
 // A port already open is closed first: the link takes no other port while
 // one is open.
@@ -100,7 +97,7 @@ TEST(Form1Port, PortChoiceResetsTheLineAndOpensThePort) {
   EXPECT_EQ(s.device.opens(), 2);
   EXPECT_EQ(s.device.openedPort(), 3);
   EXPECT_TRUE(s.device.isOpen());
-  EXPECT_EQ(s.form.state().workDir, "D:\\data\\qN07\\");
+  EXPECT_EQ(s.form.state().workDir, "/home/op/data/qN07/");
 }
 
 TEST(Form1Port, FailedOpenIsReportedAndTheOperatorCanChooseAgain) {
@@ -133,12 +130,12 @@ TEST(Form1Port, ChoosingAPortAgainKeepsTheSetAndNeverSynchronisesAgain) {
   s.openPort();
   s.synchronise();
   s.burst(readingOf(1));
-  s.window.dir = "D:\\other\\qN09";
+  s.window.dir = "/home/op/other/qN09";
   s.openPort(2);
   s.burst(readingOf(2));
   EXPECT_EQ(s.form.state().lineCount, 2);
   EXPECT_EQ(s.window.list1.size(), 3U);
-  EXPECT_EQ(s.form.state().workDir, "D:\\other\\qN09\\");
+  EXPECT_EQ(s.form.state().workDir, "/home/op/other/qN09/");
 }
 
 TEST(Form1Port, EveryNotificationRestartsTheCountdownAndReloadsTheSetsLeft) {

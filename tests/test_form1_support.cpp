@@ -18,21 +18,21 @@ TEST(Form1Support, InitCreatesTheThreeFilesInTheShownDirectory) {
   for (const char* obs : {"", "0", "-2"}) {
     StationHarness s;
     s.window.texts[TextId::Text3] = obs;
-    s.window.dir = "D:\\plant\\qN05";
-    s.files.files["D:\\plant\\qN05\\ct.dat"] = "old content";
+    s.window.dir = "/home/op/plant/qN05";
+    s.files.files["/home/op/plant/qN05/ct.dat"] = "old content";
     s.form.Command6_Click();
     EXPECT_EQ(s.window.list2, std::vector<std::string>{"files created"}) << obs;
     EXPECT_EQ(s.window.texts[TextId::Text1], "qN05");
-    EXPECT_EQ(s.files.contents("D:\\plant\\qN05\\quell.dat"), defaultsFileText());
-    EXPECT_EQ(s.files.contents("D:\\plant\\qN05\\ct.dat"), meterTableText());
-    EXPECT_EQ(s.files.contents("D:\\plant\\qN05\\quell.txt"), billTemplateText());
+    EXPECT_EQ(s.files.contents("/home/op/plant/qN05/quell.dat"), defaultsFileText());
+    EXPECT_EQ(s.files.contents("/home/op/plant/qN05/ct.dat"), meterTableText());
+    EXPECT_EQ(s.files.contents("/home/op/plant/qN05/quell.txt"), billTemplateText());
   }
 }
 
 TEST(Form1Support, InitInAnUnwritableDirectorySaysFilesNotCreated) {
   StationHarness s;
   s.window.texts[TextId::Text3] = "0";
-  s.files.missingDirs.insert("D:\\data\\qN07\\");
+  s.files.missingDirs.insert("/home/op/data/qN07/");
   s.form.Command6_Click();
   EXPECT_EQ(s.window.texts[TextId::Text2], "Problem creating file quell.txt");
   EXPECT_EQ(s.window.list2, std::vector<std::string>{"files not created"});
@@ -41,11 +41,11 @@ TEST(Form1Support, InitInAnUnwritableDirectorySaysFilesNotCreated) {
 TEST(Form1Support, InitWithOneFailureNamesIt) {
   StationHarness s;
   s.window.texts[TextId::Text3] = "0";
-  s.files.faults["D:\\data\\qN07\\ct.dat"] = FakeFiles::Fault::CannotOpen;
+  s.files.faults["/home/op/data/qN07/ct.dat"] = FakeFiles::Fault::CannotOpen;
   s.form.Command6_Click();
   EXPECT_EQ(s.window.texts[TextId::Text2], "Problem creating file ct.dat");
   EXPECT_EQ(s.window.list2, std::vector<std::string>{"files not created"});
-  EXPECT_TRUE(s.files.exists("D:\\data\\qN07\\quell.txt"));
+  EXPECT_TRUE(s.files.exists("/home/op/data/qN07/quell.txt"));
 }
 
 class Form1Loaders : public ::testing::Test {

@@ -13,9 +13,9 @@ struct ResumeHarness {
   Resume resume{s.form, s.window, s.settings, s.files, s.host, s.serial, dirTimer};
 
   ResumeHarness() {
-    s.window.dir = "D:\\home";
-    s.files.dirs.insert("D:\\data\\qN07\\");
-    s.settings.stored = testsupport::goingRun("D:\\data\\qN07\\", "qX99", "1500");
+    s.window.dir = "/home/op";
+    s.files.dirs.insert("/home/op/data/qN07/");
+    s.settings.stored = testsupport::goingRun("/home/op/data/qN07/", "qX99", "1500");
   }
   bool tenSeconds() {
     if (!dirTimer.advance(Resume::kDirectoryRetryMs)) return false;
@@ -42,8 +42,8 @@ TEST(Resume, RestoresTheControlsAndChoosesThePortAsAnOperatorWould) {
   r.resume.start();
   EXPECT_EQ(r.s.device.opens(), 1);
   EXPECT_EQ(r.s.device.openedPort(), 3);
-  EXPECT_EQ(r.s.form.state().workDir, "D:\\data\\qN07\\");
-  EXPECT_EQ(r.s.window.dir, "D:\\data\\qN07");
+  EXPECT_EQ(r.s.form.state().workDir, "/home/op/data/qN07/");
+  EXPECT_EQ(r.s.window.dir, "/home/op/data/qN07");
   EXPECT_EQ(r.s.window.texts[TextId::Text1], "qX99");  // the operator's marker, not the name's
   EXPECT_EQ(r.s.window.texts[TextId::Text3], "12");
   EXPECT_EQ(r.s.window.texts[TextId::Text4], "1500");
@@ -61,13 +61,13 @@ TEST(Resume, ADirectoryNotThereYetIsTakenWhenItAppears) {
   r.s.files.dirs.clear();
   r.resume.start();
   const std::string said =
-      "working directory D:\\data\\qN07\\ is not there yet; trying again every 10 s";
+      "working directory /home/op/data/qN07/ is not there yet; trying again every 10 s";
   EXPECT_TRUE(r.s.window.list2Has(said));
   EXPECT_EQ(r.s.device.opens(), 0);
   ASSERT_TRUE(r.tenSeconds());
   ASSERT_TRUE(r.tenSeconds());
   EXPECT_EQ(std::count(r.s.window.list2.begin(), r.s.window.list2.end(), said), 1);
-  r.s.files.dirs.insert("D:\\data\\qN07\\");
+  r.s.files.dirs.insert("/home/op/data/qN07/");
   ASSERT_TRUE(r.tenSeconds());
   EXPECT_EQ(r.s.device.openedPort(), 3);
   EXPECT_FALSE(r.dirTimer.enabled());
@@ -86,7 +86,7 @@ TEST(Resume, APortThatCannotBeOpenedIsTriedAgainAsALostOne) {
 
 TEST(Resume, ADirectoryInUseIsNotForcedOpen) {
   ResumeHarness r;
-  r.s.host.othersHold["D:\\data\\qN07\\.meterstation.lock"] = 77;
+  r.s.host.othersHold["/home/op/data/qN07/.meterstation.lock"] = 77;
   r.resume.start();
   EXPECT_TRUE(r.s.window.list2Has("working directory in use by another station: process 77"));
   EXPECT_EQ(r.s.serial.state(), SerialLink::State::Closed);

@@ -88,7 +88,7 @@ class FakeFiles : public Files {
     const std::string prefix = withSeparator(dir);
     for (const auto& [path, bytes] : files) {
       if (!path.starts_with(prefix)) continue;
-      if (path.find_first_of("/\\", prefix.size()) == std::string::npos) {
+      if (path.find('/', prefix.size()) == std::string::npos) {
         names.emplace_back(path, prefix.size());
       }
     }
@@ -117,8 +117,7 @@ class FakeFiles : public Files {
 
  private:
   static std::string withSeparator(const std::string& dir) {
-    if (dir.empty() || dir.back() == '/' || dir.back() == '\\') return dir;
-    return dir + (dir.find('/') != std::string::npos ? '/' : '\\');
+    return dir.empty() || dir.back() == '/' ? dir : dir + '/';
   }
   const std::string* readable(const std::string& path) const {
     if (gone(path) || faultOf(path) == Fault::CannotOpen) return nullptr;

@@ -13,14 +13,13 @@ namespace meterstation::testing {
 // processes that run.
 class FakeHost : public Host {
  public:
-  std::string dataDir = "R:\\meterstation";
+  std::string dataDir = "/home/op/.local/share/meterstation";
   std::vector<std::string> errors;
   int pid = 4242;
   std::set<std::string> held;             // locks this process holds
   std::map<std::string, int> othersHold;  // locks of other running stations
   std::set<int> running;                  // other processes that still run
-  // A backslash by default, so drive-letter examples run as they are written.
-  char separator = '\\';
+  char separator = '/';
 
   std::string dataDirectory() override { return dataDir; }
   void printError(const std::string& line) override { errors.push_back(line); }

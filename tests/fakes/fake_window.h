@@ -14,13 +14,13 @@
 namespace meterstation::testing {
 
 // The window's controls in memory, starting as the window opens. Its paths
-// are drive-letter paths, so the examples run as they are written; a drive
-// shows the directory DriveDirectories chooses, as in the real window.
+// are those of a Linux machine; a drive shows the directory
+// DriveDirectories chooses, as in the real window.
 class FakeWindow : public WindowControls {
  public:
   // For its drive list alone: the station takes its separator from the
   // host.
-  static constexpr char kSeparator = '\\';
+  static constexpr char kSeparator = '/';
 
   std::vector<std::string> list1;
   std::vector<std::string> list2;
@@ -30,11 +30,11 @@ class FakeWindow : public WindowControls {
   std::optional<std::uint32_t> lamp;
   std::map<CheckId, int> checks;
   std::map<ButtonId, bool> enabled;
-  std::string driveName = "D:\\";
-  std::string dir = "D:\\data\\qN07";
-  std::vector<std::string> drives = {"D:\\"};
+  std::string driveName = "/";
+  std::string dir = "/home/op/data/qN07";
+  std::vector<std::string> drives = {"/"};
   // Where the station was started.
-  std::string startDir = "D:\\data\\qN07";
+  std::string startDir = "/home/op/data/qN07";
   // Directories the list cannot read, with the text it gives for each.
   std::map<std::string, std::string> unreadable;
   std::string readError;

@@ -49,7 +49,6 @@ struct RealFilesStation : testing::BasicStation<DurableFiles> {
       : BasicStation(false, std::move(calls)), dir(root + "/qN07") {
     ::mkdir(dir.c_str(), 0777);
     window.dir = dir;
-    host.separator = '/';
     window.texts[TextId::Text3] = "9999";
     host.dataDir = root + "/data";
     ::mkdir(host.dataDir.c_str(), 0777);

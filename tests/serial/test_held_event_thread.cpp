@@ -143,7 +143,7 @@ TEST_P(HeldEventThread, ReadingsAreNeitherMergedNorSplitAndKeepTheirStamps) {
   const milliseconds silence(250 + 60);
   const Outcome prompt = run(250, silence, milliseconds(0));
   ASSERT_EQ(prompt.list1.size(), 33U);  // "sync " and 32 readings
-  const std::string db = prompt.files.at("D:\\data\\qN07\\qn.db1");
+  const std::string db = prompt.files.at("/home/op/data/qN07/qn.db1");
   ASSERT_EQ(db.size(), 2U * 678U);
   // A set is stamped with its sixteenth reading: the last byte of reading
   // k came at 1000 + k * 1663 + 1353 ms, its quiet period ended 250 ms
