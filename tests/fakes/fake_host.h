@@ -19,7 +19,6 @@ class FakeHost : public Host {
   std::set<std::string> held;             // locks this process holds
   std::map<std::string, int> othersHold;  // locks of other running stations
   std::set<int> running;                  // other processes that still run
-  char separator = '/';
 
   std::string dataDirectory() override { return dataDir; }
   void printError(const std::string& line) override { errors.push_back(line); }
@@ -33,7 +32,7 @@ class FakeHost : public Host {
   void unlock(const std::string& path) override { held.erase(path); }
   int processId() override { return pid; }
   bool processRunning(int other) override { return other == pid || running.contains(other); }
-  char pathSeparator() const override { return separator; }
+  char pathSeparator() const override { return '/'; }
 };
 
 }  // namespace meterstation::testing
