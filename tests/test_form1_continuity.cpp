@@ -60,6 +60,25 @@ TEST_F(Form1Continuity, TheRunIsRememberedAtThePortChoiceAndAtEveryChangeAfter) 
   EXPECT_TRUE(s.settings.stored->going);
 }
 
+// A run that cannot be remembered would silently not be taken up after a
+// crash: said once while it lasts, and again after it was mended.
+TEST_F(Form1Continuity, ARunThatCannotBeRememberedIsSaidOnce) {
+  const auto said = [&] {
+    return std::count(s.window.list2.begin(), s.window.list2.end(),
+                      "run not remembered for --resume: disk full");
+  };
+  s.settings.failure = "disk full";
+  s.window.type(TextId::Text4, "1500");
+  s.window.type(TextId::Text4, "1600");
+  EXPECT_EQ(said(), 1);
+  s.settings.failure.reset();
+  s.window.type(TextId::Text4, "1700");
+  EXPECT_EQ(s.settings.stored->interval, "1700");
+  s.settings.failure = "disk full";
+  s.window.type(TextId::Text4, "1800");
+  EXPECT_EQ(said(), 2);
+}
+
 TEST_F(Form1Continuity, OnlyTheStopCommandAndTheOperatorsCloseEndTheRun) {
   s.form.Session_End();
   EXPECT_TRUE(s.settings.stored->going);
@@ -182,6 +201,19 @@ TEST_F(Form1Continuity, TheSetInProgressTakesItsJournalToTheNextDirectory) {
   EXPECT_EQ(s.form.state().lineCount, 4);
   EXPECT_TRUE(s.host.held.contains("/home/op/data/qN08/.meterstation.lock"));
   EXPECT_FALSE(s.host.held.contains(kDir + ".meterstation.lock"));
+}
+
+// Left behind, the set's readings would be kept again as an unfinished
+// set at that directory's next start: the operator hears of it.
+TEST_F(Form1Continuity, AJournalThatCannotBeLeftBehindEmptyIsReported) {
+  feedSet(s, 2, 4);
+  s.files.faults[kDir + kJournalFile] = FakeFiles::Fault::CannotWrite;
+  s.window.dir = "/home/op/data/qN08";
+  s.openPort();
+  EXPECT_NE(std::find(s.window.list2.begin(), s.window.list2.end(),
+                      "Problem with file " + kDir + kJournalFile),
+            s.window.list2.end());
+  EXPECT_EQ(s.form.state().lineCount, 4);
 }
 
 TEST(Form1Lock, ADirectoryAnotherStationHoldsIsRefusedAndNothingChanges) {

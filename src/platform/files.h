@@ -9,7 +9,7 @@
 
 namespace meterstation {
 
-struct ReadResult {
+struct [[nodiscard]] ReadResult {
   bool ok = true;
   std::string bytes;
   std::string error;

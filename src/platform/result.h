@@ -7,7 +7,7 @@ namespace meterstation {
 
 // Outcome of a platform operation. Failures come back as values with the
 // system's reason; nothing throws across the platform boundary.
-struct Result {
+struct [[nodiscard]] Result {
   bool ok = true;
   std::string error;
 

@@ -130,6 +130,7 @@ class Form1 : public StationEvents {
   bool lockWorkDir(const std::string& dir);
   void releaseOtherLock();
   void rememberRun(bool going = true);
+  void saveRun(const RunSettings& run);
   std::string chosenWorkDir() const;
   void journalReading(JournalEntry entry);
   void journalCompletion(const std::optional<std::string>& databaseLine);
@@ -167,6 +168,7 @@ class Form1 : public StationEvents {
   std::string journalDir_;                // where the set in progress is journalled
   std::vector<JournalEntry> setEntries_;  // the readings of the set in progress
   bool journalFailed_ = false;
+  bool runSaveFailed_ = false;
 };
 
 }  // namespace meterstation

@@ -91,7 +91,9 @@ void Form1::removeStaleQueueLocks(const std::string& base) {
 // once it has the lock, that the name is no longer that file, and tries
 // again on the new one.
 void Form1::removeQueueLock(const std::string& lock) {
-  files_.remove(lock);
+  // A lock file that stays guards nothing once unlocked: the next start
+  // that finds no queue beside it takes it away.
+  (void)files_.remove(lock);
   host_.unlock(lock);
 }
 
@@ -205,7 +207,7 @@ void Form1::rememberRun(bool going) {
     std::optional<RunSettings> stored = going ? std::nullopt : settings_.load();
     if (stored && stored->going) {
       stored->going = false;
-      settings_.save(*stored);
+      saveRun(*stored);
     }
     return;
   }
@@ -218,7 +220,17 @@ void Form1::rememberRun(bool going) {
   run.debug = window_.checkValue(CheckId::Check1);
   run.vistaFix = window_.checkValue(CheckId::Check2);
   run.going = going;
-  settings_.save(run);
+  saveRun(run);
+}
+
+// A run that cannot be remembered is not taken up after a crash or a
+// reboot: said once, until it can be again.
+void Form1::saveRun(const RunSettings& run) {
+  const Result saved = settings_.save(run);
+  if (!saved && !runSaveFailed_) {
+    window_.addItem(ListId::List2, "run not remembered for --resume: " + saved.error);
+  }
+  runSaveFailed_ = !saved;
 }
 
 void Form1::Controls_Change() { rememberRun(); }
@@ -227,7 +239,9 @@ void Form1::removeStaleTemporaries() {
   for (const std::string& name : files_.list(state_.workDir)) {
     const auto owner = temporaryOwner(name);
     if (!owner || *owner == host_.processId() || host_.processRunning(*owner)) continue;
-    files_.remove(pathOf(name));
+    // Left behind by a station that is gone; one that stays is tried again
+    // at the next port choice and harms nothing meanwhile.
+    (void)files_.remove(pathOf(name));
   }
 }
 

@@ -94,7 +94,12 @@ void Form1::takeUpJournal() {
       }
     }
   }
-  if (!journalDir_.empty() && !setEntries_.empty()) files_.truncate(journalDir_ + kJournalFile, 0);
+  // The set in progress moves its journal along; left behind, its readings
+  // would be kept again as an unfinished set at that directory's next start.
+  if (!journalDir_.empty() && !setEntries_.empty() &&
+      !files_.truncate(journalDir_ + kJournalFile, 0)) {
+    reportFileProblem(journalDir_ + kJournalFile);
+  }
   journalDir_ = dir;
   if (!keptOrEmpty) return;  // the old readings stay where they are
   std::string own;

@@ -15,7 +15,8 @@ std::string portName(int port) { return "COM" + std::to_string(port); }
 }  // namespace
 
 void Form1::ResetPort() {
-  if (serial_.portOpen()) serial_.setPortOpen(false);
+  // Closing a port cannot fail; the open that follows says what went wrong.
+  if (serial_.portOpen()) (void)serial_.setPortOpen(false);
   serial_.setSettings(kLineSettings);
   window_.setLampColour(kLampRed);
   window_.setCaption(LabelId::Label1, "Please wait 3 minutes");

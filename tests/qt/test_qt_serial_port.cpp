@@ -49,7 +49,7 @@ class QtSerialPortTest : public testsupport::ScratchDirTest {
     port.setCommPort(1);
   }
   void TearDown() override {
-    port.setPortOpen(false);
+    ASSERT_TRUE(port.setPortOpen(false).ok);
     ::unsetenv("METERSTATION_COM1");
   }
   void pointAt(const PseudoTerminal& line) {
