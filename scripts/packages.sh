@@ -15,6 +15,13 @@ MS_PACKAGES=(
   qt6-charts-dev libqt6opengl6-dev libqcustomplot-dev
 )
 
+# The Windows cross-build and its tests under Wine (scripts/windows), apart
+# from the rest so that a Linux-only run installs none of them.
+MS_WINDOWS_PACKAGES=(
+  g++-mingw-w64-x86-64-posix mingw-w64-tools
+  wine64 wine
+)
+
 ms_ensure_packages() {
   local missing=()
   local pkg
