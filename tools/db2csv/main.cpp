@@ -5,6 +5,11 @@
 #include <string_view>
 #include <vector>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "db2csv/conversion.h"
 #include "db2csv/options.h"
 #include "platform/result.h"
@@ -49,6 +54,11 @@ class Output {
   explicit Output(const std::string& path) : toStdout_(path.empty()) {
     if (toStdout_) {
       file_ = stdout;
+#ifdef _WIN32
+      // The rows end in CRLF already: in text mode Windows would make that
+      // CR CR LF, and the CSV on standard output would differ from a file's.
+      if (_setmode(_fileno(stdout), _O_BINARY) == -1) fail();
+#endif
     } else if ((file_ = std::fopen(path.c_str(), "wb")) == nullptr) {
       result_ = Result::failure(std::strerror(errno));
     }
