@@ -69,8 +69,9 @@ TEST_F(Win32DurableFilesTest, AppendsAndReplacementsLandWholeAndFlushed) {
 TEST_F(Win32DurableFilesTest, AFailedAppendAppendsNothing) {
   const std::string log = path("qn.db1");
   write(log, "old\r\n");
-  calls.writeFile = [](HANDLE file, const void* data, DWORD size, DWORD* written,
-                       OVERLAPPED* at) { return WriteFile(file, data, size / 2, written, at); };
+  calls.writeFile = [](HANDLE file, const void* data, DWORD size, DWORD* written, OVERLAPPED* at) {
+    return WriteFile(file, data, size / 2, written, at);
+  };
   Result appended = Win32DurableFiles(calls).append(log, "a new line\n");
   EXPECT_NE(appended.error.find("5 of 11"), std::string::npos) << appended.error;
   EXPECT_EQ(contents(log), "old\r\n");
@@ -100,8 +101,7 @@ TEST_F(Win32DurableFilesTest, AFailedReplacementLeavesTheOldFileWhole) {
   write(table, "old table");
   const auto replaced = [&] { return Win32DurableFiles(calls).replace(table, "new table"); };
 
-  calls.writeFile = [](HANDLE file, const void* data, DWORD size, DWORD* written,
-                       OVERLAPPED* at) {
+  calls.writeFile = [](HANDLE file, const void* data, DWORD size, DWORD* written, OVERLAPPED* at) {
     // Half of it lands, then the disk is full.
     if (at->Offset != 0) return fail(ERROR_DISK_FULL);
     return WriteFile(file, data, size / 2, written, at);
@@ -111,7 +111,9 @@ TEST_F(Win32DurableFilesTest, AFailedReplacementLeavesTheOldFileWhole) {
   calls.flushFileBuffers = [](HANDLE) { return fail(ERROR_IO_DEVICE); };
   EXPECT_EQ(replaced().error, systemReason(ERROR_IO_DEVICE));
   calls = Win32FileCalls::real();
-  calls.moveFileEx = [](const wchar_t*, const wchar_t*, DWORD) { return fail(ERROR_ACCESS_DENIED); };
+  calls.moveFileEx = [](const wchar_t*, const wchar_t*, DWORD) {
+    return fail(ERROR_ACCESS_DENIED);
+  };
   EXPECT_EQ(replaced().error, systemReason(ERROR_ACCESS_DENIED));
   calls = Win32FileCalls::real();
   calls.createFile = [](const wchar_t*, DWORD, DWORD, DWORD, DWORD) {

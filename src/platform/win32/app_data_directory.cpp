@@ -1,6 +1,7 @@
 #include "platform/win32/app_data_directory.h"
 
 #include <windows.h>
+// After windows.h, which they build on.
 #include <knownfolders.h>
 #include <shlobj.h>
 

@@ -19,8 +19,7 @@ struct Win32FileCalls {
   // Another handle, with other rights, on the same open file.
   std::function<HANDLE(HANDLE file, DWORD access, DWORD share, DWORD flags)> reOpenFile;
   std::function<BOOL(HANDLE file)> closeHandle;
-  std::function<BOOL(HANDLE file, const void* data, DWORD size, DWORD* written,
-                     OVERLAPPED* at)>
+  std::function<BOOL(HANDLE file, const void* data, DWORD size, DWORD* written, OVERLAPPED* at)>
       writeFile;
   std::function<BOOL(HANDLE file, void* data, DWORD size, DWORD* got, OVERLAPPED* at)> readFile;
   std::function<BOOL(HANDLE file)> flushFileBuffers;

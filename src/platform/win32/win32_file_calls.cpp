@@ -13,8 +13,9 @@ Win32FileCalls Win32FileCalls::real() {
     return ReOpenFile(file, access, share, flags);
   };
   calls.closeHandle = [](HANDLE file) { return CloseHandle(file); };
-  calls.writeFile = [](HANDLE file, const void* data, DWORD size, DWORD* written,
-                       OVERLAPPED* at) { return WriteFile(file, data, size, written, at); };
+  calls.writeFile = [](HANDLE file, const void* data, DWORD size, DWORD* written, OVERLAPPED* at) {
+    return WriteFile(file, data, size, written, at);
+  };
   calls.readFile = [](HANDLE file, void* data, DWORD size, DWORD* got, OVERLAPPED* at) {
     return ReadFile(file, data, size, got, at);
   };

@@ -89,7 +89,7 @@ Naming namesLockedFile(const std::wstring& path, HANDLE file) {
     // Gone, or still there but deleted and waiting for its last handle.
     const DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_ACCESS_DENIED ? Naming::Other
-                                                                          : Naming::Failed;
+                                                                         : Naming::Failed;
   }
   BY_HANDLE_FILE_INFORMATION current{};
   const BOOL known = GetFileInformationByHandle(named, &current);
