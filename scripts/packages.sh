@@ -20,6 +20,8 @@ MS_PACKAGES=(
 MS_WINDOWS_PACKAGES=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine64 wine
+  # The line between the serial device's tests and their far end.
+  socat
 )
 
 ms_ensure_packages() {
