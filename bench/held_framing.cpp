@@ -87,7 +87,8 @@ int main(int argc, char** argv) {
     QObject::connect(&holder, &QTimer::timeout, [&] { sleepMillis(holdMs); });
     holder.start(holdMs + 700);
   }
-  const auto deadline = SteadyClock::now() + std::chrono::seconds(60 + readings * (2 + syncMs / 50));
+  const auto deadline =
+      SteadyClock::now() + std::chrono::seconds(60 + readings * (2 + syncMs / 50));
   QTimer check;
   QObject::connect(&check, &QTimer::timeout, [&] {
     if (rig.events.ticks.load() >= readings + 1 || SteadyClock::now() > deadline) {

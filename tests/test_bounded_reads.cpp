@@ -9,8 +9,7 @@
 namespace meterstation::testing {
 namespace {
 
-const std::string kDir = "/home/op/data/qN07/";
-const std::string kDatabase = kDir + "qn.db1";
+const std::string kDatabase = kWorkDir + "qn.db1";
 // What a handler may read, however large its files: a few tail blocks.
 constexpr std::uint64_t kFewBlocks = 4 * kTailBlock;
 
@@ -98,12 +97,12 @@ TEST_F(Form1LargeFiles, AnEarlierRunsLinesAreLookedForWhereItLeftThem) {
   for (bool reached : {true, false}) {
     StationHarness s{false};
     s.files.files[kDatabase] = manyLines() + (reached ? line : "");
-    s.files.files[kDir + kJournalFile] = journal;
+    s.files.files[kWorkDir + kJournalFile] = journal;
     s.form.Form_Load();
     s.files.bytesRead = 0;
     start(s);
     EXPECT_LE(s.files.bytesRead, kFewBlocks);
-    EXPECT_EQ(s.files.exists(kDir + kIncompleteSetsFile), !reached);
+    EXPECT_EQ(s.files.exists(kWorkDir + kIncompleteSetsFile), !reached);
   }
   for (bool delivered : {true, false}) {
     StationHarness s{false};

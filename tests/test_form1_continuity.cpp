@@ -10,8 +10,6 @@
 namespace meterstation::testing {
 namespace {
 
-const std::string kDir = "/home/op/data/qN07/";
-
 // The station a crash or a power cut left behind: its files, and a new
 // process starting on them.
 void startAfter(StationHarness& next, const StationHarness& before) {
@@ -40,7 +38,7 @@ class Form1Continuity : public ::testing::Test {
 
 TEST_F(Form1Continuity, TheRunIsRememberedAtThePortChoiceAndAtEveryChangeAfter) {
   ASSERT_TRUE(s.settings.stored);
-  EXPECT_EQ(s.settings.stored->workDir, kDir);
+  EXPECT_EQ(s.settings.stored->workDir, kWorkDir);
   EXPECT_EQ(s.settings.stored->port, 1);
   EXPECT_EQ(s.settings.stored->marker, "qN07");
   EXPECT_EQ(s.settings.stored->obs, "20");
@@ -99,13 +97,13 @@ TEST_F(Form1Continuity, OnlyTheStopCommandAndTheOperatorsCloseEndTheRun) {
 
 TEST_F(Form1Continuity, EachReadingIsJournalledUntilItsSetIsWritten) {
   feedSet(s, 5, 3);
-  const Journal journal = decodeJournal(s.files.contents(kDir + kJournalFile));
+  const Journal journal = decodeJournal(s.files.contents(kWorkDir + kJournalFile));
   ASSERT_EQ(journal.entries.size(), 3U);
   EXPECT_EQ(journal.entries[2].readingText, readingOf(3, 5).substr(0, 40));
   EXPECT_EQ(journal.entries[2].timeAndDate, "06:19:16 12-08-2026");
   feedSet(s, 5, 13);
   EXPECT_EQ(s.form.state().obsCount, 1);
-  EXPECT_EQ(s.files.contents(kDir + kJournalFile), "");
+  EXPECT_EQ(s.files.contents(kWorkDir + kJournalFile), "");
 }
 
 // A set is sixteen consecutive readings: those of a set a crash cut short
@@ -116,38 +114,38 @@ TEST_F(Form1Continuity, AKilledRunsUnfinishedSetIsKeptAtTheNextPortChoice) {
   startAfter(next, s);
   next.clock.time = "09:10:11";
   next.openPort();
-  const std::vector<std::string> kept = linesOf(next, kDir + kIncompleteSetsFile);
+  const std::vector<std::string> kept = linesOf(next, kWorkDir + kIncompleteSetsFile);
   ASSERT_EQ(kept.size(), 6U);
   EXPECT_EQ(kept[0], "unfinished set, 5 readings, run interrupted, kept 09:10:11 12-08-2026");
   EXPECT_EQ(kept[1], readingOf(1, 7).substr(0, 40) + " 06:19:16 12-08-2026");
   EXPECT_TRUE(next.window.list2Has("5 readings of an unfinished set kept in incomplete-sets.txt"));
-  EXPECT_EQ(next.files.contents(kDir + kJournalFile), "");
+  EXPECT_EQ(next.files.contents(kWorkDir + kJournalFile), "");
   // The new run starts its sets afresh.
   next.synchronise();
   feedSet(next, 8);
-  ASSERT_EQ(linesOf(next, kDir + "qn.db1").size(), 1U);
-  EXPECT_EQ(linesOf(next, kDir + "qn.db1")[0].substr(22, 3), "008");
+  ASSERT_EQ(linesOf(next, kWorkDir + "qn.db1").size(), 1U);
+  EXPECT_EQ(linesOf(next, kWorkDir + "qn.db1")[0].substr(22, 3), "008");
 }
 
 TEST_F(Form1Continuity, ACompletedSetCutShortBeforeItsJournalWasEmptiedIsNotKeptTwice) {
   feedSet(s, 9);
-  const std::string line = s.files.contents(kDir + "qn.db1");
+  const std::string line = s.files.contents(kWorkDir + "qn.db1");
   // As if the crash came after the database append, before the journal
   // was emptied: its readings and the completion are still there.
   std::string journal;
   for (int m = 1; m <= 16; ++m) journal += journalReading({readingOf(m, 9).substr(0, 40), "t"});
-  s.files.files[kDir + kJournalFile] = journal + journalCompletion(line);
+  s.files.files[kWorkDir + kJournalFile] = journal + journalCompletion(line);
   StationHarness reached{false};
   startAfter(reached, s);
   reached.openPort();
-  EXPECT_FALSE(reached.files.exists(kDir + kIncompleteSetsFile));
+  EXPECT_FALSE(reached.files.exists(kWorkDir + kIncompleteSetsFile));
 
   // The same, but the line never reached the database.
-  s.files.files[kDir + "qn.db1"] = "";
+  s.files.files[kWorkDir + "qn.db1"] = "";
   StationHarness lost{false};
   startAfter(lost, s);
   lost.openPort();
-  EXPECT_EQ(linesOf(lost, kDir + kIncompleteSetsFile).size(), 17U);
+  EXPECT_EQ(linesOf(lost, kWorkDir + kIncompleteSetsFile).size(), 17U);
 }
 
 // A crash after an unfinished set went to incomplete-sets.txt and before
@@ -155,70 +153,70 @@ TEST_F(Form1Continuity, ACompletedSetCutShortBeforeItsJournalWasEmptiedIsNotKept
 // readings a second time.
 TEST_F(Form1Continuity, AnUnfinishedSetKeptJustBeforeACrashIsNotKeptAgain) {
   feedSet(s, 7, 5);
-  const std::string journal = s.files.contents(kDir + kJournalFile);
+  const std::string journal = s.files.contents(kWorkDir + kJournalFile);
   StationHarness taken{false};
   startAfter(taken, s);
   taken.openPort();
-  ASSERT_EQ(linesOf(taken, kDir + kIncompleteSetsFile).size(), 6U);
-  taken.files.files[kDir + kJournalFile] = journal;
+  ASSERT_EQ(linesOf(taken, kWorkDir + kIncompleteSetsFile).size(), 6U);
+  taken.files.files[kWorkDir + kJournalFile] = journal;
   StationHarness again{false};
   startAfter(again, taken);
   again.openPort();
-  EXPECT_EQ(linesOf(again, kDir + kIncompleteSetsFile).size(), 6U);
-  EXPECT_EQ(again.files.contents(kDir + kJournalFile), "");
+  EXPECT_EQ(linesOf(again, kWorkDir + kIncompleteSetsFile).size(), 6U);
+  EXPECT_EQ(again.files.contents(kWorkDir + kJournalFile), "");
 
   // The same at the end of a run: the set in progress kept as ended.
   again.synchronise();
   feedSet(again, 8, 2);
-  const std::string ending = again.files.contents(kDir + kJournalFile);
+  const std::string ending = again.files.contents(kWorkDir + kJournalFile);
   again.form.Form_Unload();
-  ASSERT_EQ(linesOf(again, kDir + kIncompleteSetsFile).size(), 9U);
-  again.files.files[kDir + kJournalFile] = ending;
+  ASSERT_EQ(linesOf(again, kWorkDir + kIncompleteSetsFile).size(), 9U);
+  again.files.files[kWorkDir + kJournalFile] = ending;
   StationHarness after{false};
   startAfter(after, again);
   after.openPort();
-  EXPECT_EQ(linesOf(after, kDir + kIncompleteSetsFile).size(), 9U);
+  EXPECT_EQ(linesOf(after, kWorkDir + kIncompleteSetsFile).size(), 9U);
 }
 
 TEST_F(Form1Continuity, AnUnfinishedSetIsKeptWhenTheProgramEnds) {
   feedSet(s, 4, 2);
   s.form.Form_Unload();
-  const std::vector<std::string> kept = linesOf(s, kDir + kIncompleteSetsFile);
+  const std::vector<std::string> kept = linesOf(s, kWorkDir + kIncompleteSetsFile);
   ASSERT_EQ(kept.size(), 3U);
   EXPECT_EQ(kept[0], "unfinished set, 2 readings, run ended, kept 06:19:16 12-08-2026");
-  EXPECT_EQ(s.files.contents(kDir + kJournalFile), "");
+  EXPECT_EQ(s.files.contents(kWorkDir + kJournalFile), "");
 }
 
 TEST_F(Form1Continuity, TheSetInProgressTakesItsJournalToTheNextDirectory) {
   feedSet(s, 2, 4);
   s.window.dir = "/home/op/data/qN08";
   s.openPort();
-  EXPECT_EQ(s.files.contents(kDir + kJournalFile), "");
+  EXPECT_EQ(s.files.contents(kWorkDir + kJournalFile), "");
   EXPECT_EQ(decodeJournal(s.files.contents("/home/op/data/qN08/" + std::string(kJournalFile)))
                 .entries.size(),
             4U);
-  EXPECT_FALSE(s.files.exists(kDir + kIncompleteSetsFile));
+  EXPECT_FALSE(s.files.exists(kWorkDir + kIncompleteSetsFile));
   EXPECT_EQ(s.form.state().lineCount, 4);
   EXPECT_TRUE(s.host.held.contains("/home/op/data/qN08/.meterstation.lock"));
-  EXPECT_FALSE(s.host.held.contains(kDir + ".meterstation.lock"));
+  EXPECT_FALSE(s.host.held.contains(kWorkDir + ".meterstation.lock"));
 }
 
 // Left behind, the set's readings would be kept again as an unfinished
 // set at that directory's next start: the operator hears of it.
 TEST_F(Form1Continuity, AJournalThatCannotBeLeftBehindEmptyIsReported) {
   feedSet(s, 2, 4);
-  s.files.faults[kDir + kJournalFile] = FakeFiles::Fault::CannotWrite;
+  s.files.faults[kWorkDir + kJournalFile] = FakeFiles::Fault::CannotWrite;
   s.window.dir = "/home/op/data/qN08";
   s.openPort();
   EXPECT_NE(std::find(s.window.list2.begin(), s.window.list2.end(),
-                      "Problem with file " + kDir + kJournalFile),
+                      "Problem with file " + kWorkDir + kJournalFile),
             s.window.list2.end());
   EXPECT_EQ(s.form.state().lineCount, 4);
 }
 
 TEST(Form1Lock, ADirectoryAnotherStationHoldsIsRefusedAndNothingChanges) {
   StationHarness s;
-  s.host.othersHold[kDir + ".meterstation.lock"] = 3131;
+  s.host.othersHold[kWorkDir + ".meterstation.lock"] = 3131;
   s.openPort();
   EXPECT_TRUE(s.window.list2Has("working directory in use by another station: process 3131"));
   EXPECT_EQ(s.device.opens(), 0);
@@ -231,20 +229,20 @@ TEST(Form1Lock, ADirectoryAnotherStationHoldsIsRefusedAndNothingChanges) {
 }
 
 TEST_F(Form1Continuity, WaitingLinesAreOnDiskTheMomentTheyWaitAndGoneOnceWritten) {
-  s.files.faults[kDir + "qn.db1"] = FakeFiles::Fault::CannotWrite;
+  s.files.faults[kWorkDir + "qn.db1"] = FakeFiles::Fault::CannotWrite;
   feedSet(s, 11);
   const std::string queue = s.form.waitingLinesFile();
   const DecodedWaitingLines kept = decodeWaitingLines(s.files.contents(queue));
   ASSERT_EQ(kept.lines.size(), 1U);
-  EXPECT_EQ(kept.lines.at(kDir + "qn.db1").size(), 1U);
+  EXPECT_EQ(kept.lines.at(kWorkDir + "qn.db1").size(), 1U);
   s.files.faults.clear();
   ASSERT_TRUE(s.retryPeriod());
-  EXPECT_EQ(linesOf(s, kDir + "qn.db1").size(), 1U);
+  EXPECT_EQ(linesOf(s, kWorkDir + "qn.db1").size(), 1U);
   EXPECT_FALSE(s.files.exists(queue));
 }
 
 TEST_F(Form1Continuity, ALiveStationsWaitingLinesAreNotTaken) {
-  s.files.faults[kDir + "qn.db1"] = FakeFiles::Fault::CannotWrite;
+  s.files.faults[kWorkDir + "qn.db1"] = FakeFiles::Fault::CannotWrite;
   feedSet(s, 12);
   StationHarness other{false};
   other.files.files = s.files.files;
@@ -277,7 +275,7 @@ TEST_F(Form1Continuity, LockFilesOfQueuesThatAreGoneDoNotGather) {
 // A queue whose file stays while its lock goes is taken again by the next
 // station to start: its lines would reach their file twice.
 TEST(Form1AdoptedQueue, AQueueThatCannotBeRemovedKeepsItsLockAndItsLinesReachTheirFileOnce) {
-  const std::string db = kDir + "qn.db1";
+  const std::string db = kWorkDir + "qn.db1";
   const std::string stuck = "/home/op/.local/share/meterstation/waiting-18.lines";
   const std::string stuckLock = "/home/op/.local/share/meterstation/waiting-18.lock";
   StationHarness s{false};
@@ -316,35 +314,35 @@ TEST(Form1AdoptedQueue, AQueueThatCannotBeRemovedKeepsItsLockAndItsLinesReachThe
 }
 
 TEST_F(Form1Continuity, StaleTemporariesOfProcessesThatAreGoneAreRemoved) {
-  s.files.files[kDir + ".ct.tsr.tmp-999-3"] = "half";
-  s.files.files[kDir + ".ct.tsr.tmp-777-0"] = "being written";
-  s.files.files[kDir + ".notes.tmp-x"] = "not ours";
+  s.files.files[kWorkDir + ".ct.tsr.tmp-999-3"] = "half";
+  s.files.files[kWorkDir + ".ct.tsr.tmp-777-0"] = "being written";
+  s.files.files[kWorkDir + ".notes.tmp-x"] = "not ours";
   s.host.running.insert(777);
   s.openPort(2);
-  EXPECT_FALSE(s.files.exists(kDir + ".ct.tsr.tmp-999-3"));
-  EXPECT_TRUE(s.files.exists(kDir + ".ct.tsr.tmp-777-0"));
-  EXPECT_TRUE(s.files.exists(kDir + ".notes.tmp-x"));
+  EXPECT_FALSE(s.files.exists(kWorkDir + ".ct.tsr.tmp-999-3"));
+  EXPECT_TRUE(s.files.exists(kWorkDir + ".ct.tsr.tmp-777-0"));
+  EXPECT_TRUE(s.files.exists(kWorkDir + ".notes.tmp-x"));
 }
 
 // Only the bytes after the last LF can be a torn append.
 TEST(Form1TornTail, LinesBeforeTheLastLineFeedAreNeverMoved) {
   const std::string lfOnly = std::string(676, 'A') + "\n" + std::string(676, 'B') + "\n";
   StationHarness s;
-  s.files.files[kDir + "qn.db1"] = lfOnly;
-  s.files.files[kDir + "usage.tsr"] = "old line\r";
-  s.files.files[kDir + "rejects.txt"] = "whole\r\ntorn re";
+  s.files.files[kWorkDir + "qn.db1"] = lfOnly;
+  s.files.files[kWorkDir + "usage.tsr"] = "old line\r";
+  s.files.files[kWorkDir + "rejects.txt"] = "whole\r\ntorn re";
   s.openPort();
   s.synchronise();
   s.burst("junk\r\n");
   feedSet(s, 13);
-  const std::string db = s.files.contents(kDir + "qn.db1");
+  const std::string db = s.files.contents(kWorkDir + "qn.db1");
   EXPECT_EQ(db.substr(0, lfOnly.size()), lfOnly);
   EXPECT_EQ(db.size(), lfOnly.size() + 678);
-  EXPECT_FALSE(s.files.exists(kDir + "qn.db1.partial"));
-  EXPECT_TRUE(s.files.contents(kDir + "usage.tsr").starts_with("old line\r\n"));
+  EXPECT_FALSE(s.files.exists(kWorkDir + "qn.db1.partial"));
+  EXPECT_TRUE(s.files.contents(kWorkDir + "usage.tsr").starts_with("old line\r\n"));
   EXPECT_TRUE(s.window.list2Has("last line of usage.tsr completed with its line end"));
-  EXPECT_EQ(s.files.contents(kDir + "rejects.txt.partial"), "torn re\r\n");
-  EXPECT_EQ(s.files.contents(kDir + "rejects.txt"), "whole\r\njunk<CR><LF>\r\n");
+  EXPECT_EQ(s.files.contents(kWorkDir + "rejects.txt.partial"), "torn re\r\n");
+  EXPECT_EQ(s.files.contents(kWorkDir + "rejects.txt"), "whole\r\njunk<CR><LF>\r\n");
 }
 
 }  // namespace

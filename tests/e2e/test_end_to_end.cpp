@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <QLineEdit>
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -182,8 +182,7 @@ TEST_P(SlowDisk, TwoSetsAtTheDensestRhythmGiveExactFiles) {
   ASSERT_EQ(readings.size(), 32U);
   const std::string db = file("qn.db1");
   ASSERT_EQ(db.size(), 2 * 678U) << db;
-  EXPECT_EQ(masked(db.substr(0, 678)),
-            expectedLine({readings.begin(), readings.begin() + 16}));
+  EXPECT_EQ(masked(db.substr(0, 678)), expectedLine({readings.begin(), readings.begin() + 16}));
   EXPECT_EQ(masked(db.substr(678)), expectedLine({readings.begin() + 16, readings.end()}));
   std::string usage;
   for (const std::string& r : readings) usage += r.substr(0, 18) + "\r\n";

@@ -13,6 +13,9 @@
 
 namespace meterstation::testing {
 
+// The working directory the fake window opens, as the station names it.
+inline const std::string kWorkDir = "/home/op/data/qN07/";
+
 // The window's controls in memory, starting as the window opens. Its paths
 // are those of a Linux machine; a drive shows the directory
 // DriveDirectories chooses, as in the real window.
