@@ -1,6 +1,6 @@
 // The longest time the event thread is busy in one go while readings arrive
 // and sets are written with synced files, with a million items already in
-// each list. A stall longer than the silence margin merges two readings.
+// each list. A stall only delays readings: they are cut on arrival stamps.
 #include <unistd.h>
 #include <QApplication>
 #include <QMetaObject>
