@@ -159,8 +159,7 @@ int main(int argc, char** argv) {
   std::snprintf(text, sizeof text, "%.2f ms (median %.2f; %.2f ms after the notice%s)", earliest,
                 median, earliestAfterNotice,
                 wrongInputs > 0 ? (", " + std::to_string(wrongInputs) + " merged").c_str() : "");
-  printRow("tick lateness min (" + run + ")", text, ">= 0 ms",
-           earliest >= 0 && whole);
+  printRow("tick lateness min (" + run + ")", text, ">= 0 ms", earliest >= 0 && whole);
   std::snprintf(text, sizeof text, "%.2f ms", p99);
   char goal[64];
   std::snprintf(goal, sizeof goal, "<= %.1f ms", p99Goal);
