@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-#include "platform/qt/compact_list_store.h"
+#include "platform/lists/compact_list_store.h"
 
 namespace meterstation {
 

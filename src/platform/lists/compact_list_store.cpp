@@ -1,4 +1,4 @@
-#include "platform/qt/compact_list_store.h"
+#include "platform/lists/compact_list_store.h"
 
 #include <algorithm>
 #include <cstring>
