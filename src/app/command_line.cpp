@@ -71,9 +71,15 @@ std::string usageText() {
          "  --resume          take up the run that was going when the station last\n"
          "                    ended by a crash, a power cut or a logout; says\n"
          "                    \"nothing to resume\" when there is none\n"
+#ifdef _WIN32
+         "  --autostart on    start the station with --resume whenever you log on\n"
+         "                    (sets meterstation in your Run key)\n"
+         "  --autostart off   no longer start it at logon\n"
+#else
          "  --autostart on    start the station with --resume whenever you log in\n"
          "                    (writes meterstation.desktop in your autostart directory)\n"
          "  --autostart off   no longer start it at login\n"
+#endif
          "  --version         the version\n"
          "  -h, --help        these options\n"
          "\n"
