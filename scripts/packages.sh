@@ -22,6 +22,10 @@ MS_WINDOWS_PACKAGES=(
   wine64 wine
   # The line between the serial device's tests and their far end.
   socat
+  # The window under a display of its own, driven as an operator drives it.
+  xvfb xauth xdotool
+  # The installer.
+  nsis
 )
 
 ms_ensure_packages() {
