@@ -20,8 +20,8 @@ const char* const kHungUp = "the device hung up";
 
 }  // namespace
 
-PortReader::PortReader(int fd, std::function<void()> postNews, std::function<void()> postHandedOver)
-    : fd_(fd), postNews_(std::move(postNews)), postHandedOver_(std::move(postHandedOver)) {}
+PortReader::PortReader(int fd, PortNews& news, std::function<void()> postHandedOver)
+    : fd_(fd), news_(news), postHandedOver_(std::move(postHandedOver)) {}
 
 PortReader::~PortReader() {
   {
@@ -77,7 +77,7 @@ bool PortReader::readOnce(short events) {
   char buffer[4096];
   const ssize_t got = ::read(fd_, buffer, sizeof buffer);
   if (got > 0) {
-    queue(std::string(buffer, static_cast<std::size_t>(got)));
+    news_.queue(std::string(buffer, static_cast<std::size_t>(got)));
     return true;
   }
   const int error = got < 0 ? errno : 0;
@@ -108,30 +108,16 @@ bool PortReader::writeHeld() {
   return true;
 }
 
-// Stamped under the lock: whoever takes the queue then finds every chunk
-// stamped before it took it, and may judge a quiet period over by that.
-void PortReader::queue(std::string bytes) {
-  bool post = false;
-  {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    arrivals_.push_back({std::chrono::steady_clock::now(), std::move(bytes)});
-    post = !std::exchange(newsPosted_, true);
-  }
-  if (post) postNews_();
-}
-
 // Output held when the line fails will never leave: it goes, so that no
-// one waits for it.
+// one waits for it. The failure goes into the news first: a write either
+// sees it and refuses, or holds its bytes before they are cleared here.
 void PortReader::fail(PortFailure failure) {
-  bool post = false;
+  news_.fail(std::move(failure));
   {
     const std::lock_guard<std::mutex> lock(mutex_);
-    failure_ = std::move(failure);
     held_.clear();
-    post = !std::exchange(newsPosted_, true);
   }
   handedOver_.notify_all();
-  if (post) postNews_();
 }
 
 // A hung-up terminal fails reads and writes with whatever errno; the
@@ -141,28 +127,11 @@ PortFailure PortReader::lineFailure(PortError error, int errorNumber) const {
   return {error, std::strerror(errorNumber)};
 }
 
-PortReader::News PortReader::takeNews() {
-  const std::lock_guard<std::mutex> lock(mutex_);
-  newsPosted_ = false;
-  News news;
-  news.bytes = !arrivals_.empty();
-  if (failure_ && !failureTold_) {
-    failureTold_ = true;
-    news.failure = failure_;
-  }
-  return news;
-}
-
-std::vector<Arrival> PortReader::takeArrivals() {
-  const std::lock_guard<std::mutex> lock(mutex_);
-  return std::exchange(arrivals_, {});
-}
-
 Result PortReader::write(const std::string& bytes) {
   bool heldBefore = false;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (failure_) return Result::failure(failure_->reason);
+    if (const auto failure = news_.failure()) return Result::failure(failure->reason);
     std::size_t taken = 0;
     heldBefore = !held_.empty();
     // Behind held output the bytes wait their turn.
@@ -190,11 +159,6 @@ bool PortReader::holdsOutput() const {
 bool PortReader::waitUntilHandedOver(std::chrono::steady_clock::time_point deadline) {
   std::unique_lock<std::mutex> lock(mutex_);
   return handedOver_.wait_until(lock, deadline, [this] { return held_.empty(); });
-}
-
-std::optional<PortFailure> PortReader::failure() const {
-  const std::lock_guard<std::mutex> lock(mutex_);
-  return failure_;
 }
 
 void PortReader::wake() {

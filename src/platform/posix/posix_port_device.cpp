@@ -48,8 +48,8 @@ Result PosixPortDevice::open(int port, const LineSettings& settings) {
   }
   token_ = std::make_shared<Token>(Token{this});
   drain_ = std::make_unique<OutputDrain>(poster(&PosixPortDevice::drainEnded));
-  reader_ = std::make_unique<PortReader>(fd_, poster(&PosixPortDevice::deliverNews),
-                                         poster(&PosixPortDevice::handedOver));
+  news_ = std::make_unique<PortNews>(poster(&PosixPortDevice::deliverNews));
+  reader_ = std::make_unique<PortReader>(fd_, *news_, poster(&PosixPortDevice::handedOver));
   if (const Result started = reader_->start(); !started) {
     closePort();
     return started;
@@ -88,6 +88,7 @@ void PosixPortDevice::closePort() {
   drain_.reset();
   // Waits for the reader's thread, which never waits for this one.
   reader_.reset();
+  news_.reset();
   if (fd_ >= 0) {
     // Left set, the flag would refuse this user's next open for as long
     // as a drain still holds the terminal.
@@ -102,8 +103,8 @@ void PosixPortDevice::closePort() {
 bool PosixPortDevice::isOpen() const { return reader_ != nullptr; }
 
 std::vector<Arrival> PosixPortDevice::read() {
-  if (!reader_) return {};
-  return reader_->takeArrivals();
+  if (!news_) return {};
+  return news_->takeArrivals();
 }
 
 Result PosixPortDevice::write(const std::string& bytes) {
@@ -124,7 +125,7 @@ Result PosixPortDevice::finishOutput(int timeoutMs) {
   if (!reader_) return Result::success();
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   if (!reader_->waitUntilHandedOver(deadline)) return Result::failure(notLeftWithin(timeoutMs));
-  if (const auto failure = reader_->failure(); failure && outputPending_) {
+  if (const auto failure = news_->failure(); failure && outputPending_) {
     return Result::failure(failure->reason);
   }
   // The reader's word that the output was handed over waits on the event
@@ -153,7 +154,7 @@ std::function<void()> PosixPortDevice::poster(void (PosixPortDevice::*call)()) c
 
 void PosixPortDevice::deliverNews() {
   const std::shared_ptr<Token> token = token_;
-  const PortReader::News news = reader_->takeNews();
+  const PortNews::News news = news_->take();
   if (news.bytes && listener_ != nullptr) listener_->portReadable();
   // The listener may have closed the port meanwhile, or let the device go.
   if (!news.failure || token->device == nullptr || listener_ == nullptr) return;

@@ -8,6 +8,7 @@
 #include "platform/posix/output_drain.h"
 #include "platform/posix/port_reader.h"
 #include "platform/serial/port_device.h"
+#include "platform/serial/port_news.h"
 
 namespace meterstation {
 
@@ -57,6 +58,7 @@ class PosixPortDevice : public PortDevice {
   int lockFd_ = -1;
   std::shared_ptr<Token> token_;
   std::unique_ptr<OutputDrain> drain_;
+  std::unique_ptr<PortNews> news_;
   std::unique_ptr<PortReader> reader_;
   bool outputPending_ = false;  // written, not yet known to have left
   bool handingOver_ = false;    // part of it still held for the driver

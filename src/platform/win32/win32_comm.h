@@ -8,6 +8,7 @@
 #include "platform/result.h"
 #include "platform/serial/line_settings.h"
 #include "platform/serial/port_device.h"
+#include "platform/serial/port_news.h"
 
 namespace meterstation {
 
@@ -49,12 +50,6 @@ struct CommPort {
 // Opens COM<port> with these settings, raw and without flow control. What
 // goes wrong is the system's text for it.
 Result openCommPort(int port, const LineSettings& settings, CommPort& opened);
-
-// Why a port stopped reading or writing.
-struct PortFailure {
-  PortError error;
-  std::string reason;
-};
 
 // A device that is gone fails every call with one of a few codes; the rest
 // are the operation's own failure.

@@ -27,7 +27,7 @@ Result Win32PortDevice::open(int port, const LineSettings& settings) {
 
 Result Win32PortDevice::startThreads() {
   token_ = std::make_shared<Token>(Token{this});
-  news_ = std::make_unique<Win32PortNews>(poster(&Win32PortDevice::deliverNews));
+  news_ = std::make_unique<PortNews>(poster(&Win32PortDevice::deliverNews));
   reader_ = std::make_unique<Win32PortReader>(port_.handle.get(), *news_);
   writer_ = std::make_unique<Win32PortWriter>(port_.handle.get(), *news_,
                                               poster(&Win32PortDevice::drainEnded));
@@ -89,7 +89,7 @@ std::function<void()> Win32PortDevice::poster(void (Win32PortDevice::*call)()) c
 
 void Win32PortDevice::deliverNews() {
   const std::shared_ptr<Token> token = token_;
-  const Win32PortNews::News news = news_->take();
+  const PortNews::News news = news_->take();
   if (news.bytes && listener_ != nullptr) listener_->portReadable();
   // The listener may have closed the port meanwhile, or let the device go.
   if (!news.failure || token->device == nullptr || listener_ == nullptr) return;

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "platform/serial/port_device.h"
+#include "platform/serial/port_news.h"
 #include "platform/win32/win32_comm.h"
-#include "platform/win32/win32_port_news.h"
 #include "platform/win32/win32_port_reader.h"
 #include "platform/win32/win32_port_writer.h"
 
@@ -56,7 +56,7 @@ class Win32PortDevice : public PortDevice {
   PortListener* listener_ = nullptr;
   CommPort port_;
   std::shared_ptr<Token> token_;
-  std::unique_ptr<Win32PortNews> news_;
+  std::unique_ptr<PortNews> news_;
   std::unique_ptr<Win32PortReader> reader_;
   std::unique_ptr<Win32PortWriter> writer_;
   bool outputPending_ = false;  // written, not yet known to have left

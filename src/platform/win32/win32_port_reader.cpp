@@ -7,7 +7,7 @@
 
 namespace meterstation {
 
-Win32PortReader::Win32PortReader(HANDLE port, Win32PortNews& news) : port_(port), news_(news) {}
+Win32PortReader::Win32PortReader(HANDLE port, PortNews& news) : port_(port), news_(news) {}
 
 Win32PortReader::~Win32PortReader() {
   if (stop_.valid()) SetEvent(stop_.get());

@@ -5,8 +5,8 @@
 #include <thread>
 
 #include "platform/result.h"
+#include "platform/serial/port_news.h"
 #include "platform/win32/win32_comm.h"
-#include "platform/win32/win32_port_news.h"
 
 namespace meterstation {
 
@@ -16,7 +16,7 @@ namespace meterstation {
 // port and the news stay the owner's and must outlive the reader.
 class Win32PortReader {
  public:
-  Win32PortReader(HANDLE port, Win32PortNews& news);
+  Win32PortReader(HANDLE port, PortNews& news);
   // Stops the thread, cancelling the read it waits on, and waits for it.
   ~Win32PortReader();
   Win32PortReader(const Win32PortReader&) = delete;
@@ -28,7 +28,7 @@ class Win32PortReader {
   void run();
 
   const HANDLE port_;
-  Win32PortNews& news_;
+  PortNews& news_;
   OwnedHandle stop_;
   OwnedHandle readDone_;
   std::thread thread_;

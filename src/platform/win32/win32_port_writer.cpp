@@ -7,7 +7,7 @@
 
 namespace meterstation {
 
-Win32PortWriter::Win32PortWriter(HANDLE port, Win32PortNews& news, std::function<void()> postIdle)
+Win32PortWriter::Win32PortWriter(HANDLE port, PortNews& news, std::function<void()> postIdle)
     : port_(port), news_(news), postIdle_(std::move(postIdle)) {}
 
 Win32PortWriter::~Win32PortWriter() {

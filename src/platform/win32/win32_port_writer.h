@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "platform/result.h"
+#include "platform/serial/port_news.h"
 #include "platform/win32/win32_comm.h"
-#include "platform/win32/win32_port_news.h"
 
 namespace meterstation {
 
@@ -24,7 +24,7 @@ class Win32PortWriter {
  public:
   // postIdle is called from the writer's thread each time everything
   // handed over has left the port.
-  Win32PortWriter(HANDLE port, Win32PortNews& news, std::function<void()> postIdle);
+  Win32PortWriter(HANDLE port, PortNews& news, std::function<void()> postIdle);
   // Stops the thread, dropping the output that has not left, and waits
   // for it.
   ~Win32PortWriter();
@@ -49,7 +49,7 @@ class Win32PortWriter {
   bool idleLocked() const { return queued_.empty() && !busy_ && !unflushed_; }
 
   const HANDLE port_;
-  Win32PortNews& news_;
+  PortNews& news_;
   const std::function<void()> postIdle_;
   OwnedHandle stop_;
   OwnedHandle work_;

@@ -7,17 +7,25 @@
 #include <vector>
 
 #include "platform/serial/port_device.h"
-#include "platform/win32/win32_comm.h"
 
 namespace meterstation {
+
+// Why a port stopped reading: the other end hung up, a read or a write
+// failed.
+struct PortFailure {
+  PortError error;
+  std::string reason;
+};
 
 // What a port's threads have for the event thread: the chunks read, each
 // with the moment it came, and the first failure. At most one call is
 // posted to the event thread until it takes the news.
-class Win32PortNews {
+class PortNews {
  public:
   // postNews is called from the threads, never under the lock.
-  explicit Win32PortNews(std::function<void()> postNews);
+  explicit PortNews(std::function<void()> postNews);
+  PortNews(const PortNews&) = delete;
+  PortNews& operator=(const PortNews&) = delete;
 
   // Stamped under the lock: whoever takes the queue then finds every
   // chunk stamped before it took it, and may judge a quiet period over by

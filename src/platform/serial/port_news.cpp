@@ -1,13 +1,13 @@
-#include "platform/win32/win32_port_news.h"
+#include "platform/serial/port_news.h"
 
 #include <chrono>
 #include <utility>
 
 namespace meterstation {
 
-Win32PortNews::Win32PortNews(std::function<void()> postNews) : postNews_(std::move(postNews)) {}
+PortNews::PortNews(std::function<void()> postNews) : postNews_(std::move(postNews)) {}
 
-void Win32PortNews::queue(std::string bytes) {
+void PortNews::queue(std::string bytes) {
   bool post = false;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
@@ -17,7 +17,7 @@ void Win32PortNews::queue(std::string bytes) {
   if (post) postNews_();
 }
 
-void Win32PortNews::fail(PortFailure failure) {
+void PortNews::fail(PortFailure failure) {
   bool post = false;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
@@ -28,7 +28,7 @@ void Win32PortNews::fail(PortFailure failure) {
   if (post) postNews_();
 }
 
-Win32PortNews::News Win32PortNews::take() {
+PortNews::News PortNews::take() {
   const std::lock_guard<std::mutex> lock(mutex_);
   newsPosted_ = false;
   News news;
@@ -40,12 +40,12 @@ Win32PortNews::News Win32PortNews::take() {
   return news;
 }
 
-std::vector<Arrival> Win32PortNews::takeArrivals() {
+std::vector<Arrival> PortNews::takeArrivals() {
   const std::lock_guard<std::mutex> lock(mutex_);
   return std::exchange(arrivals_, {});
 }
 
-std::optional<PortFailure> Win32PortNews::failure() const {
+std::optional<PortFailure> PortNews::failure() const {
   const std::lock_guard<std::mutex> lock(mutex_);
   return failure_;
 }
