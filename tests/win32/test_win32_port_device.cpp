@@ -2,13 +2,8 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <deque>
-#include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -16,6 +11,9 @@
 #include "platform/win32/win32_comm.h"
 #include "platform/win32/win32_error.h"
 #include "platform/win32/win32_port_device.h"
+#include "support/port_device_checks.h"
+#include "support/queued_event_thread.h"
+#include "support/reading_listener.h"
 #include "support/wait_until.h"
 
 // COM1 is one end of a pair of pseudo-terminals that scripts/windows makes
@@ -27,66 +25,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using testsupport::QueuedEventThread;
+using testsupport::ReadingListener;
 using testsupport::waitUntil;
-
-// The event thread, played by the test: calls wait until the test runs them.
-class EventThread {
- public:
-  Win32PortDevice::EventThreadPost poster() {
-    return [this](std::function<void()> call) {
-      const std::lock_guard<std::mutex> lock(mutex_);
-      calls_.push_back(std::move(call));
-    };
-  }
-  std::size_t queued() const {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    return calls_.size();
-  }
-  void runQueued() {
-    for (;;) {
-      std::function<void()> call;
-      {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        if (calls_.empty()) return;
-        call = std::move(calls_.front());
-        calls_.pop_front();
-      }
-      call();
-    }
-  }
-  bool runUntil(const std::function<bool()>& condition, Clock::duration patience = 5s) {
-    return waitUntil(condition, patience, [this] {
-      runQueued();
-      std::this_thread::sleep_for(5ms);
-    });
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::deque<std::function<void()>> calls_;
-};
-
-// Reads what arrived whenever it is told, as the serial link does.
-class Listener : public PortListener {
- public:
-  explicit Listener(PortDevice& device) : device_(device) { device.setListener(this); }
-  void portReadable() override {
-    ++readable;
-    for (const Arrival& arrival : device_.read()) received += arrival.bytes;
-    if (closeWhenReadable) device_.close();
-  }
-  void portFailed(PortError, const std::string&) override { ++failed; }
-  void portDrained() override { ++drained; }
-
-  int readable = 0;
-  int drained = 0;
-  bool closeWhenReadable = false;
-  int failed = 0;
-  std::string received;
-
- private:
-  PortDevice& device_;
-};
 
 // The processor's end of the line.
 class Peer {
@@ -138,59 +79,19 @@ class Win32PortDeviceTest : public ::testing::Test {
     const Result opened = device.open(1, settings);
     ASSERT_TRUE(opened.ok) << opened.error;
   }
+  testsupport::DeviceRig rig() {
+    return {device, events, listener, [this](const std::string& bytes) { return peer.send(bytes); },
+            [this] { return std::make_unique<Win32PortDevice>(events.poster()); }};
+  }
 
   Peer peer;
-  EventThread events;  // outlives the device, as the event loop does
+  QueuedEventThread events;  // outlives the device, as the event loop does
   Win32PortDevice device{events.poster()};
-  Listener listener{device};
+  ReadingListener listener{device};
 };
 
 TEST_F(Win32PortDeviceTest, ArrivalsKeepTheirBytesAndTheMomentsTheyCameWhileNobodyReads) {
-  open();
-  const std::string first("\x03\r\n\0\xff 12.5", 10);
-  const std::string second = "B\r\n";
-  const Clock::time_point beforeFirst = Clock::now();
-  ASSERT_TRUE(peer.send(first));
-  std::this_thread::sleep_for(300ms);
-  const Clock::time_point beforeSecond = Clock::now();
-  ASSERT_TRUE(peer.send(second));
-
-  // The event thread was busy all along; only now does it read.
-  std::vector<Arrival> arrivals;
-  std::string bytes;
-  ASSERT_TRUE(waitUntil(
-      [&] {
-        const std::vector<Arrival> more = device.read();
-        for (const Arrival& arrival : more) bytes += arrival.bytes;
-        arrivals.insert(arrivals.end(), more.begin(), more.end());
-        return bytes.size() >= first.size() + second.size();
-      },
-      5s));
-  EXPECT_EQ(bytes, first + second);
-  std::size_t firstChunks = 0;
-  for (std::string seen; seen.size() < first.size(); ++firstChunks) {
-    seen += arrivals[firstChunks].bytes;
-  }
-  ASSERT_LT(firstChunks, arrivals.size());
-  for (std::size_t i = 0; i < arrivals.size(); ++i) {
-    const bool ofFirst = i < firstChunks;
-    EXPECT_GE(arrivals[i].at, ofFirst ? beforeFirst : beforeSecond) << i;
-    if (ofFirst) {
-      EXPECT_LT(arrivals[i].at, beforeSecond) << i;
-    }
-    if (i > 0) {
-      EXPECT_GE(arrivals[i].at, arrivals[i - 1].at) << i;
-    }
-  }
-  EXPECT_GE(arrivals[firstChunks].at - arrivals[firstChunks - 1].at, 200ms);
-
-  // One call was asked of the event thread for all of it; once it has run,
-  // the next bytes ask again.
-  EXPECT_EQ(events.queued(), 1u);
-  events.runQueued();
-  ASSERT_TRUE(peer.send("C"));
-  ASSERT_TRUE(events.runUntil([&] { return !listener.received.empty(); }));
-  EXPECT_EQ(listener.received, "C");
+  testsupport::expectArrivalsKeepTheirMoments(rig());
 }
 
 TEST_F(Win32PortDeviceTest, OutputReachesTheFarEndInOrderAndItsDrainIsTold) {
@@ -250,32 +151,7 @@ TEST_F(Win32PortDeviceTest, APortHeldByAnotherStationIsRefusedUntilItIsLetGo) {
 }
 
 TEST_F(Win32PortDeviceTest, ClosingStopsTheThreadsAndLeavesNoCallThatStillActs) {
-  open();
-  ASSERT_TRUE(peer.send("one"));
-  ASSERT_TRUE(waitUntil([&] { return events.queued() > 0; }, 5s));
-  device.close();  // the reader waits on the line meanwhile
-  EXPECT_FALSE(device.isOpen());
-  open();
-  events.runQueued();
-  EXPECT_EQ(listener.readable, 0);
-
-  listener.closeWhenReadable = true;
-  ASSERT_TRUE(peer.send("two"));
-  ASSERT_TRUE(events.runUntil([&] { return listener.readable > 0; }));
-  EXPECT_EQ(listener.received, "two");
-  EXPECT_FALSE(device.isOpen());
-
-  auto gone = std::make_unique<Win32PortDevice>(events.poster());
-  Listener goneListener(*gone);
-  ASSERT_TRUE(gone->open(1, {}).ok);
-  ASSERT_TRUE(gone->write("bye").ok);
-  ASSERT_TRUE(peer.send("three"));
-  ASSERT_TRUE(waitUntil([&] { return events.queued() > 0; }, 5s));
-  gone.reset();
-  events.runQueued();
-  EXPECT_EQ(goneListener.readable, 0);
-  EXPECT_EQ(goneListener.drained, 0);
-  EXPECT_EQ(goneListener.failed, 0);
+  testsupport::expectNoCallActsOnceClosed(rig());
 }
 
 }  // namespace
