@@ -25,14 +25,14 @@ int openTerminal(const std::string& device, int access) {
 }  // namespace
 
 PosixPortDevice::PosixPortDevice(EventThreadPost toEventThread)
-    : toEventThread_(std::move(toEventThread)) {}
+    : notifier_(std::move(toEventThread)) {}
 
 PosixPortDevice::~PosixPortDevice() {
-  listener_ = nullptr;
+  notifier_.setListener(nullptr);
   closePort();
 }
 
-void PosixPortDevice::setListener(PortListener* listener) { listener_ = listener; }
+void PosixPortDevice::setListener(PortListener* listener) { notifier_.setListener(listener); }
 
 Result PosixPortDevice::open(int port, const LineSettings& settings) {
   closePort();
@@ -46,10 +46,10 @@ Result PosixPortDevice::open(int port, const LineSettings& settings) {
     closePort();
     return taken;
   }
-  token_ = std::make_shared<Token>(Token{this});
-  drain_ = std::make_unique<OutputDrain>(poster(&PosixPortDevice::drainEnded));
-  news_ = std::make_unique<PortNews>(poster(&PosixPortDevice::deliverNews));
-  reader_ = std::make_unique<PortReader>(fd_, *news_, poster(&PosixPortDevice::handedOver));
+  notifier_.opened();
+  drain_ = std::make_unique<OutputDrain>(notifier_.poster([this] { drainEnded(); }));
+  news_ = std::make_unique<PortNews>(notifier_.poster([this] { notifier_.deliverNews(*news_); }));
+  reader_ = std::make_unique<PortReader>(fd_, *news_, notifier_.poster([this] { handedOver(); }));
   if (const Result started = reader_->start(); !started) {
     closePort();
     return started;
@@ -83,8 +83,7 @@ void PosixPortDevice::close() { closePort(); }
 void PosixPortDevice::closePort() {
   outputPending_ = false;
   handingOver_ = false;
-  if (token_) token_->device = nullptr;
-  token_.reset();
+  notifier_.closed();
   drain_.reset();
   // Waits for the reader's thread, which never waits for this one.
   reader_.reset();
@@ -142,25 +141,6 @@ Result PosixPortDevice::finishOutput(int timeoutMs) {
   return Result::success();
 }
 
-// What the reader and the drain say is posted to the event thread through
-// the token of this open.
-std::function<void()> PosixPortDevice::poster(void (PosixPortDevice::*call)()) const {
-  return [post = toEventThread_, token = token_, call] {
-    post([token, call] {
-      if (token->device != nullptr) (token->device->*call)();
-    });
-  };
-}
-
-void PosixPortDevice::deliverNews() {
-  const std::shared_ptr<Token> token = token_;
-  const PortNews::News news = news_->take();
-  if (news.bytes && listener_ != nullptr) listener_->portReadable();
-  // The listener may have closed the port meanwhile, or let the device go.
-  if (!news.failure || token->device == nullptr || listener_ == nullptr) return;
-  listener_->portFailed(news.failure->error, news.failure->reason);
-}
-
 void PosixPortDevice::handedOver() {
   if (!handingOver_) return;
   handingOver_ = false;
@@ -169,13 +149,13 @@ void PosixPortDevice::handedOver() {
 
 void PosixPortDevice::startDrain() {
   // A drain that cannot start leaves nothing to wait for.
-  if (!drain_->start(fd_)) poster (&PosixPortDevice::drainEnded)();
+  if (!drain_->start(fd_)) notifier_.poster([this] { drainEnded(); })();
 }
 
 void PosixPortDevice::drainEnded() {
   if (!outputPending_ || handingOver_ || drain_->running()) return;
   outputPending_ = false;
-  if (listener_ != nullptr) listener_->portDrained();
+  notifier_.tellDrained();
 }
 
 }  // namespace meterstation

@@ -9,6 +9,7 @@
 #include "platform/posix/port_reader.h"
 #include "platform/serial/port_device.h"
 #include "platform/serial/port_news.h"
+#include "platform/serial/port_notifier.h"
 
 namespace meterstation {
 
@@ -19,8 +20,7 @@ namespace meterstation {
 // waits for the line but finishOutput at the end of the program.
 class PosixPortDevice : public PortDevice {
  public:
-  // Queues a call to run on the event thread; called from any thread.
-  using EventThreadPost = std::function<void(std::function<void()>)>;
+  using EventThreadPost = PortNotifier::EventThreadPost;
 
   explicit PosixPortDevice(EventThreadPost toEventThread);
   ~PosixPortDevice() override;
@@ -37,26 +37,15 @@ class PosixPortDevice : public PortDevice {
   Result finishOutput(int timeoutMs) override;
 
  private:
-  // One for each open, shared with the calls posted for it; device is
-  // cleared (on the event thread) when the port closes, so that a call
-  // still queued for an earlier open, or a device gone, does nothing.
-  struct Token {
-    PosixPortDevice* device;
-  };
-
   Result takeLine(const std::string& device, const LineSettings& settings);
   void closePort();
-  std::function<void()> poster(void (PosixPortDevice::*call)()) const;
-  void deliverNews();
   void handedOver();
   void startDrain();
   void drainEnded();
 
-  const EventThreadPost toEventThread_;
-  PortListener* listener_ = nullptr;
+  PortNotifier notifier_;
   int fd_ = -1;
   int lockFd_ = -1;
-  std::shared_ptr<Token> token_;
   std::unique_ptr<OutputDrain> drain_;
   std::unique_ptr<PortNews> news_;
   std::unique_ptr<PortReader> reader_;

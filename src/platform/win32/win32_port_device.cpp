@@ -6,14 +6,14 @@
 namespace meterstation {
 
 Win32PortDevice::Win32PortDevice(EventThreadPost toEventThread)
-    : toEventThread_(std::move(toEventThread)) {}
+    : notifier_(std::move(toEventThread)) {}
 
 Win32PortDevice::~Win32PortDevice() {
-  listener_ = nullptr;
+  notifier_.setListener(nullptr);
   closePort();
 }
 
-void Win32PortDevice::setListener(PortListener* listener) { listener_ = listener; }
+void Win32PortDevice::setListener(PortListener* listener) { notifier_.setListener(listener); }
 
 Result Win32PortDevice::open(int port, const LineSettings& settings) {
   closePort();
@@ -26,11 +26,11 @@ Result Win32PortDevice::open(int port, const LineSettings& settings) {
 }
 
 Result Win32PortDevice::startThreads() {
-  token_ = std::make_shared<Token>(Token{this});
-  news_ = std::make_unique<PortNews>(poster(&Win32PortDevice::deliverNews));
+  notifier_.opened();
+  news_ = std::make_unique<PortNews>(notifier_.poster([this] { notifier_.deliverNews(*news_); }));
   reader_ = std::make_unique<Win32PortReader>(port_.handle.get(), *news_);
   writer_ = std::make_unique<Win32PortWriter>(port_.handle.get(), *news_,
-                                              poster(&Win32PortDevice::drainEnded));
+                                              notifier_.poster([this] { drainEnded(); }));
   if (const Result started = reader_->start(); !started) return started;
   return writer_->start();
 }
@@ -41,8 +41,7 @@ void Win32PortDevice::close() { closePort(); }
 // listener's call.
 void Win32PortDevice::closePort() {
   outputPending_ = false;
-  if (token_) token_->device = nullptr;
-  token_.reset();
+  notifier_.closed();
   reader_.reset();
   writer_.reset();
   news_.reset();
@@ -77,30 +76,11 @@ Result Win32PortDevice::finishOutput(int timeoutMs) {
   return Result::success();
 }
 
-// What the threads say is posted to the event thread through the token of
-// this open.
-std::function<void()> Win32PortDevice::poster(void (Win32PortDevice::*call)()) const {
-  return [post = toEventThread_, token = token_, call] {
-    post([token, call] {
-      if (token->device != nullptr) (token->device->*call)();
-    });
-  };
-}
-
-void Win32PortDevice::deliverNews() {
-  const std::shared_ptr<Token> token = token_;
-  const PortNews::News news = news_->take();
-  if (news.bytes && listener_ != nullptr) listener_->portReadable();
-  // The listener may have closed the port meanwhile, or let the device go.
-  if (!news.failure || token->device == nullptr || listener_ == nullptr) return;
-  listener_->portFailed(news.failure->error, news.failure->reason);
-}
-
 // Output written after the writer last fell idle is still on its way.
 void Win32PortDevice::drainEnded() {
   if (!outputPending_ || !writer_->idle()) return;
   outputPending_ = false;
-  if (listener_ != nullptr) listener_->portDrained();
+  notifier_.tellDrained();
 }
 
 }  // namespace meterstation

@@ -7,6 +7,7 @@
 
 #include "platform/serial/port_device.h"
 #include "platform/serial/port_news.h"
+#include "platform/serial/port_notifier.h"
 #include "platform/win32/win32_comm.h"
 #include "platform/win32/win32_port_reader.h"
 #include "platform/win32/win32_port_writer.h"
@@ -21,8 +22,7 @@ namespace meterstation {
 // finishOutput at the end of the program.
 class Win32PortDevice : public PortDevice {
  public:
-  // Queues a call to run on the event thread; called from any thread.
-  using EventThreadPost = std::function<void(std::function<void()>)>;
+  using EventThreadPost = PortNotifier::EventThreadPost;
 
   explicit Win32PortDevice(EventThreadPost toEventThread);
   ~Win32PortDevice() override;
@@ -39,23 +39,12 @@ class Win32PortDevice : public PortDevice {
   Result finishOutput(int timeoutMs) override;
 
  private:
-  // One for each open, shared with the calls posted for it; device is
-  // cleared (on the event thread) when the port closes, so that a call
-  // still queued for an earlier open, or a device gone, does nothing.
-  struct Token {
-    Win32PortDevice* device;
-  };
-
   Result startThreads();
   void closePort();
-  std::function<void()> poster(void (Win32PortDevice::*call)()) const;
-  void deliverNews();
   void drainEnded();
 
-  const EventThreadPost toEventThread_;
-  PortListener* listener_ = nullptr;
+  PortNotifier notifier_;
   CommPort port_;
-  std::shared_ptr<Token> token_;
   std::unique_ptr<PortNews> news_;
   std::unique_ptr<Win32PortReader> reader_;
   std::unique_ptr<Win32PortWriter> writer_;
