@@ -13,6 +13,9 @@ MS_PACKAGES=(
   # Only for bench/trends_plotting, which weighs the trends program's plain
   # painter against these two; Qt Charts needs the OpenGL files named apart.
   qt6-charts-dev libqt6opengl6-dev libqcustomplot-dev
+  # The feed to a site's MQTT broker (Paho C with TLS), and the broker, its
+  # clients and openssl for the tests that publish to a real one.
+  libpaho-mqtt-dev libssl-dev mosquitto mosquitto-clients openssl
 )
 
 # The Windows cross-build and its tests under Wine (scripts/windows), apart

@@ -47,6 +47,8 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
                (argument.size() == 11 || argument[11] == '=')) {
       autostart = true;
       if (!readAutostart(arguments, at, options.autostartOn, parsed.error)) parsed.ok = false;
+    } else if (readPlantArgument(arguments, at, options.plant)) {
+      continue;
     } else {
       options.unknown.push_back(argument);
     }
@@ -55,6 +57,12 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
   if (!parsed.ok) return parsed;
   if (autostart && options.resume) {
     return ParsedOptions{false, options, "--autostart does not go with --resume"};
+  }
+  if (const std::string problem = plantArgumentsProblem(options.plant); !problem.empty()) {
+    return ParsedOptions{false, options, problem};
+  }
+  if (autostart && options.plant.any()) {
+    return ParsedOptions{false, options, "--autostart does not go with --mqtt"};
   }
   if (version) {
     options.action = AppAction::Version;
@@ -65,21 +73,30 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
 }
 
 std::string usageText() {
-  return "usage: meterstation [--resume]\n"
+#ifdef _WIN32
+  const std::string synopsis = "usage: meterstation [--resume]\n";
+  const std::string resumeWith = "";
+  const std::string autostart =
+      "  --autostart on    start the station with --resume whenever you log on\n"
+      "                    (sets meterstation in your Run key)\n"
+      "  --autostart off   no longer start it at logon\n";
+#else
+  const std::string synopsis = "usage: meterstation [--resume] [--mqtt URL [--mqtt-...]]\n";
+  const std::string resumeWith = ", with its --mqtt options";
+  const std::string autostart =
+      "  --autostart on    start the station with --resume whenever you log in\n"
+      "                    (writes meterstation.desktop in your autostart directory)\n"
+      "  --autostart off   no longer start it at login\n";
+#endif
+  return synopsis +
          "       meterstation --autostart on|off\n"
          "\n"
          "  --resume          take up the run that was going when the station last\n"
-         "                    ended by a crash, a power cut or a logout; says\n"
-         "                    \"nothing to resume\" when there is none\n"
-#ifdef _WIN32
-         "  --autostart on    start the station with --resume whenever you log on\n"
-         "                    (sets meterstation in your Run key)\n"
-         "  --autostart off   no longer start it at logon\n"
-#else
-         "  --autostart on    start the station with --resume whenever you log in\n"
-         "                    (writes meterstation.desktop in your autostart directory)\n"
-         "  --autostart off   no longer start it at login\n"
-#endif
+         "                    ended by a crash, a power cut or a logout" +
+         resumeWith +
+         ";\n"
+         "                    says \"nothing to resume\" when there is none\n" +
+         plantUsageText() + autostart +
          "  --version         the version\n"
          "  -h, --help        these options\n"
          "\n"

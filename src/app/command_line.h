@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "app/plant_command_line.h"
+
 namespace meterstation {
 
 enum class AppAction { Run, Help, Version, Autostart };
@@ -14,6 +16,7 @@ struct AppOptions {
   // Arguments that are none of this program's: the toolkit's own options
   // until it has taken them out, mistakes after that.
   std::vector<std::string> unknown;
+  PlantArguments plant{};  // --mqtt and its options
 };
 
 struct ParsedOptions {
@@ -24,7 +27,7 @@ struct ParsedOptions {
 
 // The arguments after the program's name. --help wins over everything
 // else, --version over the rest; --autostart does its work and ends, so it
-// does not go with --resume.
+// goes with neither --resume nor --mqtt.
 ParsedOptions parseOptions(const std::vector<std::string>& arguments);
 
 // Every option, one to a line, for --help and after a mistake.

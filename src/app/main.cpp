@@ -30,6 +30,10 @@ int main(int argc, char** argv) {
 
   meterstation::StationApp station;
   station.start();
+  const meterstation::PlantOptions plant = meterstation::plantOptionsToUse(
+      parsed.options.plant, parsed.options.resume,
+      parsed.options.resume ? station.settings.load() : std::nullopt);
+  if (plant.enabled()) station.attachPlant(plant);
   if (parsed.options.resume) {
     QTimer::singleShot(0, &station.window, [&station] { station.startResume(); });
   }

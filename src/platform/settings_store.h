@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/plant_options.h"
 #include "platform/result.h"
 
 namespace meterstation {
@@ -20,6 +21,8 @@ struct RunSettings {
   // Still running: only the stop command with no sets left, or the
   // operator closing the window, ends a run.
   bool going = false;
+  // How it published to the site's broker; no URL when it did not.
+  PlantOptions plant{};
 };
 
 // The run's settings in the user's configuration.

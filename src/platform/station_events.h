@@ -34,6 +34,9 @@ class StationEvents {
   // The window closes because the user's session ends (logout, shutdown),
   // not by the operator's hand: the run is still going.
   virtual void Session_End() = 0;
+  // The site's broker feed has news for the operator. A station without
+  // one never raises it.
+  virtual void Plant_Notice() {}
 };
 
 }  // namespace meterstation

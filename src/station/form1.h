@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <set>
 #include <string>
@@ -13,6 +14,8 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/host.h"
+#include "platform/plant_feed.h"
+#include "platform/plant_options.h"
 #include "platform/serial_port.h"
 #include "platform/settings_store.h"
 #include "platform/station_events.h"
@@ -36,6 +39,7 @@ namespace meterstation {
 //   form1_append.cpp      appends, torn tails and the lines waiting for files
 //   form1_continuity.cpp  the run's settings, the journal of the set in
 //                         progress, the working directory's lock
+//   form1_plant.cpp       readings, sets and alarms for the site's broker
 class Form1 : public StationEvents {
  public:
   static constexpr int kRetryMs = 30000;  // waiting lines are tried again this often
@@ -60,6 +64,7 @@ class Form1 : public StationEvents {
   void Controls_Change() override;
   void Timer2_Timer() override;
   void Session_End() override;
+  void Plant_Notice() override;
 
   // Procedures.
   void SelectWorkDir();
@@ -85,6 +90,11 @@ class Form1 : public StationEvents {
   // Where the lines waiting for their files are kept on disk.
   const std::string& waitingLinesFile() const { return queueFile_; }
 
+  // From now on every accepted reading, completed set and listed alarm
+  // also goes to the feed, and the options are remembered with the run.
+  // Without a feed the station publishes nothing.
+  void attachPlantFeed(PlantFeed& feed, const PlantOptions& options);
+
  private:
   void choosePort(int port);
   void loadSupportFilesIfPresent();
@@ -94,6 +104,15 @@ class Form1 : public StationEvents {
   void accumulate(const ParsedReading& reading, const LocalMoment& moment);
   void alarmCheck(const ParsedReading& reading, const std::string& dateStamp,
                   const std::string& timeStamp);
+
+  // The site's broker.
+  void announceStation();
+  std::string nextPlantId();
+  void publishReading(const ParsedReading& reading, const std::string& readingText,
+                      const LocalMoment& moment);
+  void publishSet(bool inDatabase);
+  void publishAlarm(const ParsedReading& reading, const char* kind, double limit,
+                    const std::string& dateStamp, const std::string& timeStamp);
   void reportCommEvent();
 
   // File work through the one files service, with the station's messages.
@@ -169,6 +188,12 @@ class Form1 : public StationEvents {
   std::vector<JournalEntry> setEntries_;  // the readings of the set in progress
   bool journalFailed_ = false;
   bool runSaveFailed_ = false;
+
+  PlantFeed* plant_ = nullptr;  // none unless the program was given a broker
+  PlantOptions plantOptions_;
+  std::string plantRunId_;
+  std::int64_t plantCount_ = 0;  // messages of this run so far
+  std::string stationId_;
 };
 
 }  // namespace meterstation

@@ -220,6 +220,7 @@ void Form1::rememberRun(bool going) {
   run.debug = window_.checkValue(CheckId::Check1);
   run.vistaFix = window_.checkValue(CheckId::Check2);
   run.going = going;
+  run.plant = plantOptions_;
   saveRun(run);
 }
 

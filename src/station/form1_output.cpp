@@ -11,6 +11,7 @@ void Form1::WriteSetFiles() {
   // set that reached its database from one that did not.
   journalCompletion(step.writeLine ? std::optional<std::string>(line) : std::nullopt);
   if (step.writeLine) appendLine(kDatabaseFile, line);
+  publishSet(step.writeLine);
   state_.dbCountdown = step.countdownAfter;
   replaceFile(kSnapshotFile, snapshotFileText(state_.readingLog));
   appendLine(kUsageFile, usageLine(state_.readingLog));

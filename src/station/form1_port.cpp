@@ -28,6 +28,7 @@ void Form1::choosePort(int port) {
   // nothing and the port stays as it was.
   if (!lockWorkDir(chosenWorkDir())) return;
   SelectWorkDir();
+  announceStation();
   takeUpJournal();
   releaseOtherLock();
   removeStaleTemporaries();

@@ -99,6 +99,7 @@ void Form1::rejectReading(const std::string& received) {
 void Form1::accumulate(const ParsedReading& reading, const LocalMoment& moment) {
   const std::string readingText = readingTextOf(reading.f);
   window_.addItem(ListId::List1, readingText);
+  publishReading(reading, readingText, moment);
   state_.setRecord += ',';
   state_.setRecord += readingText;
   window_.setText(TextId::Text2, decimalText(static_cast<double>(state_.lineCount)));
@@ -146,11 +147,13 @@ void Form1::alarmCheck(const ParsedReading& reading, const std::string& dateStam
     const std::string text = alarmText(reading.f[0], kHighKind, dateStamp, timeStamp);
     window_.addItem(ListId::List2, text);
     appendLine(kAlarmLogFile, text + "\r\n");
+    publishAlarm(reading, "high", static_cast<double>(d.highLimit), dateStamp, timeStamp);
   }
   if (d.low) {
     const std::string text = alarmText(reading.f[0], kLowKind, dateStamp, timeStamp);
     window_.addItem(ListId::List2, text);
     appendLine(kAlarmLogFile, text + "\r\n");
+    publishAlarm(reading, "low", d.lowLimit, dateStamp, timeStamp);
   }
 }
 

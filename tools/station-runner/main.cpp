@@ -27,6 +27,7 @@ struct RunnerOptions {
   bool debug = false;
   bool noVistaFix = false;
   bool resume = false;
+  std::string mqtt;  // a broker to publish to, as meterstation --mqtt
 };
 
 bool parse(int argc, char** argv, RunnerOptions& options) {
@@ -54,6 +55,8 @@ bool parse(int argc, char** argv, RunnerOptions& options) {
       options.interval = QString::fromLatin1(value);
     } else if (std::strcmp(name, "--marker") == 0) {
       options.marker = QString::fromLatin1(value);
+    } else if (std::strcmp(name, "--mqtt") == 0) {
+      options.mqtt = value;
     } else {
       return false;
     }
@@ -86,7 +89,7 @@ int main(int argc, char** argv) {
   if (!parse(argc, argv, options)) {
     std::fprintf(stderr,
                  "usage: station-runner --dir WORKING_DIR [--obs N] [--interval MS]\n"
-                 "                      [--marker TEXT] [--debug] [--no-vista-fix]\n"
+                 "                      [--marker TEXT] [--debug] [--no-vista-fix] [--mqtt URL]\n"
                  "       station-runner --resume\n"
                  "Port 1 is the device named by METERSTATION_COM1. With --resume the\n"
                  "other options are not used.\n");
@@ -98,6 +101,11 @@ int main(int argc, char** argv) {
 
   meterstation::StationApp station;
   station.start();
+  if (!options.mqtt.empty()) {
+    meterstation::PlantOptions plant;
+    plant.url = options.mqtt;
+    station.attachPlant(plant);
+  }
   QTimer::singleShot(0, &station.window, [&] {
     if (options.resume) {
       station.startResume();

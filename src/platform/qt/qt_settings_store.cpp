@@ -47,6 +47,41 @@ std::optional<std::string> textIn(const QSettings& store, const char* key) {
   return bytes(text);
 }
 
+// The broker's keys are written only for a run that publishes, so a
+// station that does not keeps the file it always wrote.
+void savePlant(QSettings& store, const PlantOptions& plant) {
+  const char* const keys[] = {"mqttUrl",          "mqttPrefix", "mqttUser",
+                              "mqttPasswordFile", "mqttCa",     "mqttMaxWaiting"};
+  if (!plant.enabled()) {
+    for (const char* key : keys) store.remove(QLatin1String(key));
+    return;
+  }
+  store.setValue(QLatin1String(keys[0]), latin1(plant.url));
+  store.setValue(QLatin1String(keys[1]), latin1(plant.prefix));
+  store.setValue(QLatin1String(keys[2]), latin1(plant.user));
+  store.setValue(QLatin1String(keys[3]), latin1(plant.passwordFile));
+  store.setValue(QLatin1String(keys[4]), latin1(plant.caFile));
+  store.setValue(QLatin1String(keys[5]), QString::number(plant.maxWaiting));
+}
+
+// A file of a station that did not publish, or of an older one, has no
+// broker keys: no broker. One that has them must have them all readable.
+std::optional<PlantOptions> plantIn(const QSettings& store) {
+  if (!store.contains(QStringLiteral("mqttUrl"))) return PlantOptions{};
+  const auto url = textIn(store, "mqttUrl");
+  const auto prefix = textIn(store, "mqttPrefix");
+  const auto user = textIn(store, "mqttUser");
+  const auto passwordFile = textIn(store, "mqttPasswordFile");
+  const auto caFile = textIn(store, "mqttCa");
+  bool ok = false;
+  const qlonglong maxWaiting =
+      store.value(QStringLiteral("mqttMaxWaiting")).toString().toLongLong(&ok);
+  if (!url || !prefix || !user || !passwordFile || !caFile || !ok || maxWaiting < 1) {
+    return std::nullopt;
+  }
+  return PlantOptions{*url, *prefix, *user, *passwordFile, *caFile, maxWaiting};
+}
+
 }  // namespace
 
 QString QtSettingsStore::file() const {
@@ -71,6 +106,7 @@ Result QtSettingsStore::save(const RunSettings& settings) {
   store.setValue(QStringLiteral("debug"), settings.debug);
   store.setValue(QStringLiteral("vistaFix"), settings.vistaFix);
   store.setValue(QStringLiteral("going"), settings.going);
+  savePlant(store, settings.plant);
   store.endGroup();
   store.sync();
   if (store.status() != QSettings::NoError) {
@@ -93,10 +129,12 @@ std::optional<RunSettings> QtSettingsStore::load() {
   const auto debug = numberIn(store, "debug", 0, 1);
   const auto vistaFix = numberIn(store, "vistaFix", 0, 1);
   const auto going = flagIn(store, "going");
-  if (!workDir || !port || !marker || !obs || !interval || !debug || !vistaFix || !going) {
+  const auto plant = plantIn(store);
+  if (!workDir || !port || !marker || !obs || !interval || !debug || !vistaFix || !going ||
+      !plant) {
     return std::nullopt;
   }
-  return RunSettings{*workDir, *port, *marker, *obs, *interval, *debug, *vistaFix, *going};
+  return RunSettings{*workDir, *port, *marker, *obs, *interval, *debug, *vistaFix, *going, *plant};
 }
 
 }  // namespace meterstation
