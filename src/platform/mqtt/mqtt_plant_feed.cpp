@@ -32,6 +32,10 @@ std::string firstLine(const std::string& bytes) {
 
 }  // namespace
 
+std::string messageCount(std::size_t count) {
+  return std::to_string(count) + (count == 1 ? " message" : " messages");
+}
+
 std::string plantRunName(int pid) {
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
                            std::chrono::system_clock::now().time_since_epoch())
@@ -214,7 +218,8 @@ void MqttPlantFeed::openStore(std::unique_lock<std::mutex>& lock) {
   }
   for (std::string& path : paths) outbox_.push_back(Waiting{nextTag_++, std::move(path)});
   if (!paths.empty()) {
-    say("mqtt: " + std::to_string(paths.size()) + " messages of an earlier run wait for the broker",
+    say("mqtt: " + messageCount(paths.size()) + " of an earlier run " +
+            (paths.size() == 1 ? "waits" : "wait") + " for the broker",
         false);
     senderWake_.notify_all();
   }

@@ -155,6 +155,9 @@ class MqttPlantFeed : public PlantFeed, private LinkEvents {
   std::thread sender_;
 };
 
+// "1 message", "2 messages".
+std::string messageCount(std::size_t count);
+
 // This run's name among the runs that keep messages in one directory.
 std::string plantRunName(int pid);
 

@@ -223,8 +223,8 @@ void MqttPlantFeed::linkUp(int link) {
             linkStation_,
         false);
   } else if (outageSaid_) {
-    say("mqtt: the broker at " + address_.shown() + " is back; " + std::to_string(total()) +
-            " messages waited",
+    say("mqtt: the broker at " + address_.shown() + " is back; " + messageCount(total()) +
+            (total() == 1 ? " waits" : " wait") + " to be sent",
         false);
   }
   everUp_ = true;
@@ -291,7 +291,8 @@ void MqttPlantFeed::settleFront() {
 
 void MqttPlantFeed::settleBound() {
   if (notKept_ == 0 || total() >= static_cast<std::size_t>(setup_.options.maxWaiting)) return;
-  say("mqtt: " + std::to_string(notKept_) + " messages were not kept while " +
+  say("mqtt: " + messageCount(static_cast<std::size_t>(notKept_)) +
+          (notKept_ == 1 ? " was" : " were") + " not kept while " +
           std::to_string(setup_.options.maxWaiting) + " waited for the broker",
       true);
   notKept_ = 0;

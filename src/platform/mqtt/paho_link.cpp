@@ -4,9 +4,11 @@
 // chooses when to try again.
 #include <MQTTAsync.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/mqtt/broker_link.h"
 
@@ -34,6 +36,11 @@ std::string connectFailureText(const MQTTAsync_failureData* failure, bool& refus
       return "not authorised";
     default:
       break;
+  }
+  // Paho says no more of a socket that would not connect.
+  if (failure->code == MQTTASYNC_FAILURE && failure->message != nullptr &&
+      std::string(failure->message) == "TCP/TLS connect failure") {
+    return "no connection (refused, or no answer)";
   }
   if (failure->message != nullptr && failure->message[0] != '\0') return failure->message;
   const char* text = MQTTAsync_strerror(failure->code);
@@ -81,8 +88,34 @@ class PahoLink : public BrokerLink {
   static void onConnectFailed(void* context, MQTTAsync_failureData* failure) {
     auto* self = static_cast<PahoLink*>(context);
     bool refused = false;
-    const std::string reason = connectFailureText(failure, refused);
+    std::string reason = connectFailureText(failure, refused);
+    {
+      std::lock_guard<std::mutex> lock(self->mutex_);
+      // The library's own words say only that TCP or TLS failed.
+      if (!self->tlsError_.empty()) reason = "TLS: " + self->tlsError_;
+    }
     self->events_.linkFailed(self->id_, reason, refused);
+  }
+  // OpenSSL's errors, "[<thread>:]error:<code>:<library>:<function>:
+  // <reason>:<file>:<line>:": the reason is what an operator can act on.
+  static int onTlsError(const char* text, std::size_t length, void* context) {
+    auto* self = static_cast<PahoLink*>(context);
+    std::vector<std::string> fields;
+    std::string field;
+    for (const char c : std::string(text, length)) {
+      if (c == ':') {
+        fields.push_back(field);
+        field.clear();
+      } else if (c != '\n') {
+        field += c;
+      }
+    }
+    fields.push_back(field);
+    const auto error = std::find(fields.begin(), fields.end(), "error");
+    const std::string reason = fields.end() - error > 4 ? *(error + 4) : std::string(text, length);
+    std::lock_guard<std::mutex> lock(self->mutex_);
+    if (self->tlsError_.empty()) self->tlsError_ = reason;
+    return 0;
   }
   static void onLost(void* context, char* cause) {
     auto* self = static_cast<PahoLink*>(context);
@@ -124,6 +157,7 @@ class PahoLink : public BrokerLink {
   std::mutex mutex_;
   std::condition_variable done_;
   bool disconnected_ = false;
+  std::string tlsError_;
   std::unordered_map<const void*, std::unique_ptr<Pending>> pending_;
 };
 
@@ -160,6 +194,8 @@ Result PahoLink::connect() {
   ssl.trustStore = settings_.caFile.empty() ? nullptr : settings_.caFile.c_str();
   ssl.enableServerCertAuth = 1;
   ssl.verify = 1;  // the certificate must name the host in the URL
+  ssl.ssl_error_cb = &PahoLink::onTlsError;
+  ssl.ssl_error_context = this;
   MQTTAsync_connectOptions options = MQTTAsync_connectOptions_initializer;
   options.keepAliveInterval = settings_.keepAliveSeconds;
   options.cleansession = 1;
