@@ -78,10 +78,75 @@ TEST(CommandLine, ForeignArgumentsAreSetAsideInOrder) {
             (std::vector<std::string>{"-platform", "offscreen", "--autostartx", "resume", "-"}));
 }
 
+TEST(CommandLine, TheBrokerOptionsInEitherFormWithTheirDefaults) {
+  ParsedOptions parsed =
+      parse({"--mqtt", "mqtts://broker.site", "--mqtt-prefix=site/hall-2", "--mqtt-user", "op",
+             "--mqtt-password-file", "/etc/ms/pw", "--mqtt-ca=/etc/ms/ca.pem", "--mqtt-max-waiting",
+             "500", "--resume"});
+  ASSERT_TRUE(parsed.ok) << parsed.error;
+  EXPECT_EQ(parsed.options.action, AppAction::Run);
+  EXPECT_TRUE(parsed.options.resume);
+  EXPECT_EQ(parsed.options.plant.options, (PlantOptions{"mqtts://broker.site", "site/hall-2", "op",
+                                                        "/etc/ms/pw", "/etc/ms/ca.pem", 500}));
+
+  parsed = parse({"--mqtt=mqtt://b"});
+  ASSERT_TRUE(parsed.ok);
+  EXPECT_EQ(parsed.options.plant.options.prefix, "meterstation");
+  EXPECT_EQ(parsed.options.plant.options.maxWaiting, 100000);
+  EXPECT_FALSE(parse({}).options.plant.any());
+}
+
+TEST(CommandLine, BrokerOptionsThatMeanNothingAreMistakes) {
+  for (const auto& [arguments, error] :
+       std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"--mqtt"}, "--mqtt needs a value"},
+           {{"--mqtt", "--resume"}, "--mqtt needs a value"},
+           {{"--mqtt="}, "--mqtt needs a value"},
+           {{"--mqtt-user", "op"}, "--mqtt-user goes with --mqtt URL"},
+           {{"--mqtt", "mqtt://b", "--mqtt-password-file", "pw"},
+            "--mqtt-password-file goes with --mqtt-user"},
+           {{"--mqtt", "mqtt://b", "--mqtt-password", "secret"},
+            "a password never goes on the command line: put it in a file and give "
+            "--mqtt-password-file FILE"},
+           {{"--mqtt", "mqtt://b", "--mqtt-prefix", "site/#"},
+            "--mqtt-prefix takes names of letters, digits, '-', '_' and '.' joined by '/', not "
+            "'site/#'"},
+           {{"--mqtt", "mqtt://b", "--mqtt-prefix", "/site"},
+            "--mqtt-prefix takes names of letters, digits, '-', '_' and '.' joined by '/', not "
+            "'/site'"},
+           {{"--mqtt", "mqtt://b", "--mqtt-max-waiting", "0"},
+            "--mqtt-max-waiting takes a number of messages from 1 to 100000000, not '0'"},
+           {{"--mqtt", "mqtt://b", "--mqtt-max-waiting", "1e3"},
+            "--mqtt-max-waiting takes a number of messages from 1 to 100000000, not '1e3'"},
+           {{"--autostart", "on", "--mqtt", "mqtt://b"}, "--autostart does not go with --mqtt"}}) {
+    const ParsedOptions parsed = parse(arguments);
+    EXPECT_FALSE(parsed.ok) << arguments[0];
+    EXPECT_EQ(parsed.error, error) << arguments[0];
+  }
+}
+
+TEST(CommandLine, ResumeAloneTakesTheBrokerOfTheRunItTakesUp) {
+  RunSettings going;
+  going.going = true;
+  going.plant.url = "mqtt://remembered";
+  PlantArguments none;
+  EXPECT_EQ(plantOptionsToUse(none, true, going).url, "mqtt://remembered");
+  EXPECT_FALSE(plantOptionsToUse(none, false, going).enabled()) << "a plain start opens no socket";
+  going.going = false;
+  EXPECT_FALSE(plantOptionsToUse(none, true, going).enabled()) << "an ended run is not taken up";
+  going.going = true;
+  PlantArguments given;
+  given.given.insert("--mqtt");
+  given.options.url = "mqtt://given";
+  EXPECT_EQ(plantOptionsToUse(given, true, going).url, "mqtt://given");
+}
+
 TEST(CommandLine, UsageNamesEveryOption) {
   const std::string usage = usageText();
-  for (const char* option : {"--resume", "--autostart on", "--autostart off", "--version", "--help",
-                             "-h", "nothing to resume"}) {
+  for (const char* option :
+       {"--resume", "--autostart on", "--autostart off", "--version", "--help", "-h",
+        "nothing to resume", "--mqtt URL", "--mqtt-prefix P", "--mqtt-user NAME",
+        "--mqtt-password-file FILE", "--mqtt-ca FILE", "--mqtt-max-waiting N"}) {
     EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
   EXPECT_EQ(usage.back(), '\n');

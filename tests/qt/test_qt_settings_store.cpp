@@ -86,6 +86,26 @@ TEST_F(QtSettingsStoreTest, KeepsTheRunInTheUsersConfiguration) {
   expectSame(*loaded, ended);
 }
 
+TEST_F(QtSettingsStoreTest, TheBrokerGoesWithTheRunAndARunWithoutOneWritesNoneOfItsKeys) {
+  RunSettings run = aRun();
+  run.plant = PlantOptions{"mqtts://broker.site:8884", "site/hall", "op", "/etc/ms/pw",
+                           "/etc/ms/ca.pem",           250};
+  QtSettingsStore store;
+  ASSERT_TRUE(store.save(run).ok);
+  std::optional<RunSettings> loaded = store.load();
+  ASSERT_TRUE(loaded.has_value());
+  EXPECT_EQ(loaded->plant, run.plant);
+
+  run.plant = PlantOptions{};
+  ASSERT_TRUE(store.save(run).ok);
+  QFile file(store.file());
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_FALSE(file.readAll().contains("mqtt"));
+  loaded = store.load();
+  ASSERT_TRUE(loaded.has_value());
+  EXPECT_FALSE(loaded->plant.enabled());
+}
+
 TEST_F(QtSettingsStoreTest, TextsComeBackByteForByte) {
   RunSettings run = aRun();
   std::string everyByte;
@@ -111,7 +131,9 @@ TEST_F(QtSettingsStoreTest, WhatCannotBeReadIsNoRun) {
   const char* const whole =
       "[run]\nworkDir=/d\nport=2\nmarker=qN01\nobs=1\ninterval=2000\ndebug=0\nvistaFix=1\n"
       "going=true\n";
-  EXPECT_TRUE(QtSettingsStore(fileWith("whole.conf", whole)).load().has_value());
+  const std::optional<RunSettings> older = QtSettingsStore(fileWith("whole.conf", whole)).load();
+  ASSERT_TRUE(older.has_value());
+  EXPECT_FALSE(older->plant.enabled()) << "a file from before the broker has none";
 
   const struct {
     const char* name;
@@ -136,6 +158,10 @@ TEST_F(QtSettingsStoreTest, WhatCannotBeReadIsNoRun) {
       {"going-maybe.conf",
        "[run]\nworkDir=/d\nport=2\nmarker=qN01\nobs=1\ninterval=2000\ndebug=0\nvistaFix=1\n"
        "going=maybe\n"},
+      {"broker-bound-text.conf",
+       "[run]\nworkDir=/d\nport=2\nmarker=qN01\nobs=1\ninterval=2000\ndebug=0\nvistaFix=1\n"
+       "going=true\nmqttUrl=mqtt://b\nmqttPrefix=p\nmqttUser=\nmqttPasswordFile=\nmqttCa=\n"
+       "mqttMaxWaiting=lots\n"},
       {"wide-text.conf",
        "[run]\nworkDir=/\xe2\x82\xac\nport=2\nmarker=qN01\nobs=1\ninterval=2000\ndebug=0\n"
        "vistaFix=1\ngoing=true\n"},
