@@ -18,7 +18,8 @@ namespace {
 
 constexpr int kBufferedMessages = 1000;  // above the feed's window
 
-std::string connectFailureText(const MQTTAsync_failureData* failure, bool& refusedLogin) {
+std::string connectFailureText(const MQTTAsync_failureData* failure, int timeoutSeconds,
+                               bool& refusedLogin) {
   refusedLogin = false;
   if (failure == nullptr) return "the connection could not be made";
   switch (failure->code) {
@@ -37,10 +38,12 @@ std::string connectFailureText(const MQTTAsync_failureData* failure, bool& refus
     default:
       break;
   }
-  // Paho says no more of a socket that would not connect.
-  if (failure->code == MQTTASYNC_FAILURE && failure->message != nullptr &&
-      std::string(failure->message) == "TCP/TLS connect failure") {
-    return "no connection (refused, or no answer)";
+  // Paho says no more of a socket that would not connect, and calls a
+  // broker that took the connection and never answered a TCP timeout.
+  const std::string message = failure->message != nullptr ? failure->message : "";
+  if (message == "TCP/TLS connect failure") return "no connection (refused, or no answer)";
+  if (message == "TCP connect timeout") {
+    return "no answer within " + std::to_string(timeoutSeconds) + " s";
   }
   if (failure->message != nullptr && failure->message[0] != '\0') return failure->message;
   const char* text = MQTTAsync_strerror(failure->code);
@@ -88,7 +91,8 @@ class PahoLink : public BrokerLink {
   static void onConnectFailed(void* context, MQTTAsync_failureData* failure) {
     auto* self = static_cast<PahoLink*>(context);
     bool refused = false;
-    std::string reason = connectFailureText(failure, refused);
+    std::string reason =
+        connectFailureText(failure, self->settings_.connectTimeoutSeconds, refused);
     {
       std::lock_guard<std::mutex> lock(self->mutex_);
       // The library's own words say only that TCP or TLS failed.
