@@ -34,6 +34,7 @@ class PlantFeed : public ::testing::Test {
     setup.retryMin = std::chrono::milliseconds(5);
     setup.retryMax = std::chrono::milliseconds(20);
     setup.endGrace = std::chrono::milliseconds(100);
+    setup.offlineWait = std::chrono::milliseconds(10);
     feed = std::make_unique<MqttPlantFeed>(files, host, setup);
     return *feed;
   }

@@ -46,6 +46,9 @@ class MqttPlantFeed : public PlantFeed, private LinkEvents {
     // How long the end of the station waits for the broker to take what is
     // in flight before it says offline.
     std::chrono::milliseconds endGrace{2000};
+    // How long a link that ends waits for the broker to take its
+    // "offline".
+    std::chrono::milliseconds offlineWait{1000};
   };
 
   // `files` and `host` are the feed's own, used only by its threads.
@@ -139,6 +142,8 @@ class MqttPlantFeed : public PlantFeed, private LinkEvents {
   std::string linkStation_;  // the station the link was made for
   std::unique_ptr<BrokerLink> link_;
   int linkId_ = 0;
+  int endingLink_ = 0;  // the link whose "offline" is awaited
+  bool offlineAcked_ = false;
   LinkState state_ = LinkState::None;
   bool onlineSaid_ = false;  // status "online" published on this link
   bool everUp_ = false;

@@ -6,7 +6,9 @@ namespace meterstation {
 
 namespace {
 
-constexpr int kOfflineWaitMs = 1000;
+// The tag of the last word of a link that ends: its acknowledgement is
+// waited for, the link's others are not heard any more.
+constexpr std::uint64_t kOfflineTag = UINT64_MAX;
 constexpr int kKeepAliveSeconds = 20;
 
 }  // namespace
@@ -102,14 +104,21 @@ void MqttPlantFeed::endLink(std::unique_lock<std::mutex>& lock, bool sayOffline)
   std::unique_ptr<BrokerLink> link = std::move(link_);
   const bool up = state_ == LinkState::Up;
   const std::string topic = statusTopic(linkStation_);
+  endingLink_ = linkId_;
+  offlineAcked_ = false;
   ++linkId_;  // what the old link still says is no longer heard
   state_ = LinkState::None;
   nextAttempt_ = Clock::now();
   for (Waiting& w : outbox_) w.inFlight = false;
-  lock.unlock();
   if (link && up && sayOffline) {
-    (void)link->publish(topic, "offline", true, 0);
-    link->disconnect(kOfflineWaitMs);
+    lock.unlock();
+    const Result sent = link->publish(topic, "offline", true, kOfflineTag);
+    lock.lock();
+    if (sent) senderWake_.wait_for(lock, setup_.offlineWait, [&] { return offlineAcked_; });
+    lock.unlock();
+    link->disconnect(0);
+  } else {
+    lock.unlock();
   }
   link.reset();
   lock.lock();
@@ -268,6 +277,11 @@ void MqttPlantFeed::linkDown(int link, const std::string& reason) {
 // has gone too, so the files on disk are always the newest ones.
 void MqttPlantFeed::delivered(int link, std::uint64_t tag) {
   std::lock_guard<std::mutex> lock(mutex_);
+  if (tag == kOfflineTag && link == endingLink_) {
+    offlineAcked_ = true;
+    senderWake_.notify_all();
+    return;
+  }
   if (link != linkId_ || tag == 0) return;
   for (Waiting& w : outbox_) {
     if (w.tag == tag) {
