@@ -164,7 +164,8 @@ int main(int argc, char** argv) {
   printRows(label, rig, framingOf(rig.recording.inputs, readings), readings, behind);
   if (blackHole) {
     // Every reading and set handed over waits: none lost, none sent.
-    const std::size_t expected = static_cast<std::size_t>(readings + readings / 16);
+    const std::size_t expected =
+        static_cast<std::size_t>(readings) + static_cast<std::size_t>(readings / 16);
     const std::size_t waiting = plant.feed->waiting();
     char text[120];
     std::snprintf(text, sizeof text, "%zu of %zu waiting, link %s", waiting, expected,

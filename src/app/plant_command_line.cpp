@@ -7,7 +7,9 @@ namespace meterstation {
 
 namespace {
 
-constexpr std::int64_t kMostWaiting = 100000000;
+// A million: some forty days of a busy station, 4 GB on disk and a few
+// hundred MB of memory for the queue's order.
+constexpr std::int64_t kMostWaiting = 1000000;
 
 const char* const kValueOptions[] = {"--mqtt",      "--mqtt-prefix",
                                      "--mqtt-user", "--mqtt-password-file",

@@ -115,9 +115,9 @@ TEST(CommandLine, BrokerOptionsThatMeanNothingAreMistakes) {
             "--mqtt-prefix takes names of letters, digits, '-', '_' and '.' joined by '/', not "
             "'/site'"},
            {{"--mqtt", "mqtt://b", "--mqtt-max-waiting", "0"},
-            "--mqtt-max-waiting takes a number of messages from 1 to 100000000, not '0'"},
+            "--mqtt-max-waiting takes a number of messages from 1 to 1000000, not '0'"},
            {{"--mqtt", "mqtt://b", "--mqtt-max-waiting", "1e3"},
-            "--mqtt-max-waiting takes a number of messages from 1 to 100000000, not '1e3'"},
+            "--mqtt-max-waiting takes a number of messages from 1 to 1000000, not '1e3'"},
            {{"--autostart", "on", "--mqtt", "mqtt://b"}, "--autostart does not go with --mqtt"}}) {
     const ParsedOptions parsed = parse(arguments);
     EXPECT_FALSE(parsed.ok) << arguments[0];

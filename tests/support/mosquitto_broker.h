@@ -64,7 +64,7 @@ class SpawnedProgram {
 class MosquittoBroker {
  public:
   // Extra lines for its configuration: a password file, TLS.
-  MosquittoBroker(const std::string& dir, std::vector<std::string> extra = {})
+  MosquittoBroker(const std::string& dir, const std::vector<std::string>& extra = {})
       : dir_(dir), port_(freePort()) {
     std::ofstream conf(dir_ + "/mosquitto.conf");
     conf << "listener " << port_ << " 127.0.0.1\n"
