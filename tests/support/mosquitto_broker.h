@@ -90,7 +90,10 @@ class MosquittoBroker {
 
   // True once it accepts connections.
   bool start() {
-    if (!process_.start({"mosquitto", "-c", dir_ + "/mosquitto.conf"}, dir_ + "/mosquitto.log"))
+    // Debian puts the broker in /usr/sbin, which a user's PATH leaves out.
+    const std::string program =
+        ::access("/usr/sbin/mosquitto", X_OK) == 0 ? "/usr/sbin/mosquitto" : "mosquitto";
+    if (!process_.start({program, "-c", dir_ + "/mosquitto.conf"}, dir_ + "/mosquitto.log"))
       return false;
     return waitUntil([this] { return accepts(port_); }, std::chrono::seconds(10));
   }
