@@ -8,7 +8,7 @@
 #
 # Needs WINEPREFIX (a booted prefix whose server is running) and DISPLAY.
 set -euo pipefail
-station="$1" sim="$2" points="$3"
+station="$(realpath "$1")" sim="$(realpath "$2")" points="$(realpath "$3")"
 : "${WINEPREFIX:?}" "${DISPLAY:?}"
 title='Quellnetix Tessaro v1.17Type2'
 
@@ -44,8 +44,13 @@ ln -s "$work/com1" "$com1"
 # Dir1 starts in the directory the program was started in.
 (cd "$work/data" && exec wine "$station") >"$work/station.out" 2>&1 &
 stationPid=$!
-window="$(timeout 60 xdotool search --sync --name "^$title\$" | head -n 1)" ||
-  fail "no window titled '$title' within 60 s"
+window=""
+for _ in $(seq 300); do
+  kill -0 "$stationPid" 2>/dev/null || fail "the station ended before it showed its window"
+  window="$(xdotool search --name "^$title\$" 2>/dev/null | head -n 1)" && [ -n "$window" ] && break
+  sleep 0.2
+done
+[ -n "$window" ] || fail "no window titled '$title' within 60 s"
 
 # The centre of a control, in the window's client pixels.
 centre() {
@@ -57,21 +62,21 @@ click() {
   at="$(centre "$1")"
   [ -n "$at" ] || fail "the layout has no control $1"
   # shellcheck disable=SC2086
-  xdotool mousemove --window "$window" $at click 1
+  xdotool mousemove --window "$window" $at click 1 2>/dev/null
   # The program takes the click in its own time.
   sleep 0.3
 }
 typeInto() {
   click "$1"
-  xdotool key --window "$window" End
-  for _ in $(seq 12); do xdotool key --window "$window" BackSpace; done
-  xdotool type --window "$window" "$2"
+  xdotool key --window "$window" End 2>/dev/null
+  for _ in $(seq 12); do xdotool key --window "$window" BackSpace 2>/dev/null; done
+  xdotool type --window "$window" "$2" 2>/dev/null
   sleep 0.2
 }
 
 # The only subdirectory is the last entry: open it, as a double click would.
 click Dir1
-xdotool key --window "$window" End Return
+xdotool key --window "$window" End Return 2>/dev/null
 sleep 0.5
 typeInto Text4 250
 typeInto Text3 1
@@ -102,7 +107,7 @@ awk '{ printf "%s\r\n", substr($0, 1, 18) }' "$work/readings" >"$work/expected.u
 cmp "$work/expected.usage" "$dir/usage.tsr" || fail "usage.tsr is not the set's readings"
 printf '\r\n' | cat "$work/expected.usage" - >"$work/expected.ct"
 cmp "$work/expected.ct" "$dir/ct.tsr" || fail "ct.tsr is not the set's readings"
-times='^[0-2][0-9]:[0-5][0-9]:[0-5][0-9] [01][0-9]-[0-3][0-9]-20[0-9]{2}\r$'
+times='^[0-2][0-9]:[0-5][0-9]:[0-5][0-9] [01][0-9]-[0-3][0-9]-20[0-9]{2}'$'\r''$'
 [ "$(grep -cE "$times" "$dir/quell2.tsr")" -eq 16 ] && [ "$(stat -c %s "$dir/quell2.tsr")" -eq 338 ] ||
   fail "quell2.tsr is not the set's sixteen times"
 echo "station_under_wine: a full set from processor-sim, byte for byte"
