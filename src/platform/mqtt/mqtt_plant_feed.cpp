@@ -79,15 +79,15 @@ MqttPlantFeed::~MqttPlantFeed() {
   }
   // The window is gone: what is left is said where a log can keep it.
   if (onDisk > 0) {
+    const std::string left = messageCount(onDisk) + (onDisk == 1 ? " waits" : " wait");
     std::fprintf(stderr,
-                 "meterstation: mqtt: %zu messages wait for the broker; kept in %s and sent "
-                 "when a station next runs with --mqtt\n",
-                 onDisk, setup_.storeDir.c_str());
+                 "meterstation: mqtt: %s for the broker; kept in %s and sent when a station "
+                 "next runs with --mqtt\n",
+                 left.c_str(), setup_.storeDir.c_str());
   }
   if (inMemory > 0) {
-    std::fprintf(stderr,
-                 "meterstation: mqtt: %zu messages could not be kept on disk and are lost\n",
-                 inMemory);
+    std::fprintf(stderr, "meterstation: mqtt: %s could not be kept on disk and %s lost\n",
+                 messageCount(inMemory).c_str(), inMemory == 1 ? "is" : "are");
   }
 }
 
