@@ -75,14 +75,19 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments) {
 std::string usageText() {
 #ifdef _WIN32
   const std::string synopsis = "usage: meterstation [--resume]\n";
-  const std::string resumeWith = "";
+  const std::string resumeEnd =
+      "                    ended by a crash, a power cut or a logout; says\n"
+      "                    \"nothing to resume\" when there is none\n";
   const std::string autostart =
       "  --autostart on    start the station with --resume whenever you log on\n"
       "                    (sets meterstation in your Run key)\n"
       "  --autostart off   no longer start it at logon\n";
 #else
   const std::string synopsis = "usage: meterstation [--resume] [--mqtt URL [--mqtt-...]]\n";
-  const std::string resumeWith = ", with its --mqtt options";
+  const std::string resumeEnd =
+      "                    ended by a crash, a power cut or a logout, with its\n"
+      "                    --mqtt options; says \"nothing to resume\" when there\n"
+      "                    is none\n";
   const std::string autostart =
       "  --autostart on    start the station with --resume whenever you log in\n"
       "                    (writes meterstation.desktop in your autostart directory)\n"
@@ -91,12 +96,8 @@ std::string usageText() {
   return synopsis +
          "       meterstation --autostart on|off\n"
          "\n"
-         "  --resume          take up the run that was going when the station last\n"
-         "                    ended by a crash, a power cut or a logout" +
-         resumeWith +
-         ";\n"
-         "                    says \"nothing to resume\" when there is none\n" +
-         plantUsageText() + autostart +
+         "  --resume          take up the run that was going when the station last\n" +
+         resumeEnd + plantUsageText() + autostart +
          "  --version         the version\n"
          "  -h, --help        these options\n"
          "\n"
