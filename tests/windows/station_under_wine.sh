@@ -14,18 +14,32 @@ title='Quellnetix Tessaro v1.17Type2'
 
 work="$(mktemp -d)"
 simPid="" stationPid=""
+# COM1 is both the link in dosdevices and the registry's Ports value:
+# Wine's mount manager writes the links again from the registry (or to
+# /dev/ttyS0) whenever Wine's services start anew between two programs.
 com1="$WINEPREFIX/dosdevices/com1"
+portsKey='HKLM\Software\Wine\Ports'
 savedCom1="$(readlink "$com1" 2>/dev/null || true)"
+setCom1() {
+  wine reg add "$portsKey" /v COM1 /d "$1" /f >/dev/null 2>&1 || true
+  rm -f "$com1"
+  ln -s "$1" "$com1"
+}
 cleanUp() {
   [ -z "$stationPid" ] || kill "$stationPid" 2>/dev/null || true
   [ -z "$simPid" ] || kill "$simPid" 2>/dev/null || true
-  rm -f "$com1"
-  [ -z "$savedCom1" ] || ln -s "$savedCom1" "$com1"
+  if [ -n "$savedCom1" ]; then
+    setCom1 "$savedCom1"
+  else
+    wine reg delete "$portsKey" /v COM1 /f >/dev/null 2>&1 || true
+    rm -f "$com1"
+  fi
   rm -rf "$work"
 }
 trap cleanUp EXIT
 fail() {
   echo "station_under_wine: $*" >&2
+  echo "COM1 is $(readlink "$com1" 2>/dev/null || echo nothing)" >&2
   for log in station.out sim.out sim.err sim.log; do
     [ -f "$work/$log" ] && { echo "--- $log" >&2; cat "$work/$log" >&2; }
   done
@@ -38,8 +52,7 @@ mkdir -p "$work/data/qN42"
 simPid=$!
 for _ in $(seq 100); do [ -e "$work/com1" ] && break; sleep 0.05; done
 [ -e "$work/com1" ] || fail "processor-sim published no line"
-rm -f "$com1"
-ln -s "$work/com1" "$com1"
+setCom1 "$work/com1"
 
 # Dir1 starts in the directory the program was started in.
 (cd "$work/data" && exec wine "$station") >"$work/station.out" 2>&1 &
@@ -47,7 +60,8 @@ stationPid=$!
 window=""
 for _ in $(seq 300); do
   kill -0 "$stationPid" 2>/dev/null || fail "the station ended before it showed its window"
-  window="$(xdotool search --name "^$title\$" 2>/dev/null | head -n 1)" && [ -n "$window" ] && break
+  window="$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n 1)" &&
+    [ -n "$window" ] && break
   sleep 0.2
 done
 [ -n "$window" ] || fail "no window titled '$title' within 60 s"
@@ -57,6 +71,9 @@ centre() {
   awk -v name="$1" '$1 == name { print int($2 + $4 / 2), int($3 + $5 / 2) }' <(
     "$points")
 }
+# Keys go as real input (XTEST) to the window under the pointer, in order
+# behind the click that gave the control its focus; keys sent to a window
+# (XSendEvent) can overtake it.
 click() {
   local at
   at="$(centre "$1")"
@@ -68,19 +85,30 @@ click() {
 }
 typeInto() {
   click "$1"
-  xdotool key --window "$window" End 2>/dev/null
-  for _ in $(seq 12); do xdotool key --window "$window" BackSpace 2>/dev/null; done
-  xdotool type --window "$window" "$2" 2>/dev/null
+  xdotool key End 2>/dev/null
+  for _ in $(seq 12); do xdotool key BackSpace 2>/dev/null; done
+  xdotool type "$2" 2>/dev/null
   sleep 0.2
 }
 
-# The only subdirectory is the last entry: open it, as a double click would.
-click Dir1
-xdotool key --window "$window" End Return 2>/dev/null
-sleep 0.5
+# A window just shown may still drop the first input that reaches it.
+sleep 1
 typeInto Text4 250
 typeInto Text3 1
+# The only subdirectory is the last entry: open it, as a double click would.
+click Dir1
+xdotool key End Return 2>/dev/null
+sleep 0.5
 click Command1
+for _ in $(seq 100); do
+  grep -q "the station opened" "$work/sim.log" && break
+  sleep 0.1
+done
+grep -q "the station opened" "$work/sim.log" || {
+  shot="${TMPDIR:-/tmp}/station_under_wine-$$.png"
+  command -v import >/dev/null && import -window root "$shot" 2>/dev/null && echo "screen: $shot" >&2
+  fail "the station did not open COM1 within 10 s of Com1"
+}
 
 for _ in $(seq 600); do kill -0 "$stationPid" 2>/dev/null || break; sleep 0.2; done
 kill -0 "$stationPid" 2>/dev/null && fail "the station did not end within 120 s of Com1"
