@@ -71,6 +71,13 @@ int main() {
   SetProcessDPIAware();
 
   meterstation::Win32StationApp station;
+  // Without its window nothing could ever end the program.
+  if (station.window.handle() == nullptr) {
+    const std::string error = "cannot open the window: " + station.window.creationError();
+    std::fprintf(stderr, "meterstation: %s\n", error.c_str());
+    MessageBoxW(nullptr, meterstation::widen(error).c_str(), L"meterstation", MB_ICONERROR);
+    return 1;
+  }
   station.start();
   meterstation::MessageWindow afterStart;
   if (parsed.options.resume) afterStart.post([&station] { station.startResume(); });
