@@ -9,7 +9,9 @@
 namespace meterstation::testing {
 namespace {
 
-std::string textOf(int meter, int value = 123) { return readingOf(meter, value).substr(0, 40); }
+std::string plantReadingText(int meter, int value = 123) {
+  return readingOf(meter, value).substr(0, 40);
+}
 
 class Form1Plant : public ::testing::Test {
  protected:
@@ -46,7 +48,7 @@ TEST_F(Form1Plant, AFullSetIsSixteenReadingsThenTheSetWithTheLineTheDatabaseGot)
   ASSERT_EQ(feed.published.size(), 17U) << "the bad reading is not published";
   for (std::size_t i = 0; i < 16; ++i) EXPECT_EQ(feed.published[i].topic, "site/qN07/reading");
   EXPECT_EQ(feed.published[16].topic, "site/qN07/set");
-  EXPECT_EQ(payload(0), "{\"id\":\"run-1\",\"meter\":1,\"reading\":\"" + textOf(1) +
+  EXPECT_EQ(payload(0), "{\"id\":\"run-1\",\"meter\":1,\"reading\":\"" + plantReadingText(1) +
                             "\",\"fields\":[\"01\",\"123\",\"04567\",\"12345\",\"089\",\"00012\","
                             "\"00345\",\"12345\"],\"value\":123,\"time\":\"2026-12-08T08:00:01\"}");
   const std::string db = s.files.contents(s.workFile("qn.db1"));

@@ -24,7 +24,7 @@ using testsupport::MosquittoBroker;
 using testsupport::ReceivedMessage;
 using testsupport::Subscriber;
 
-constexpr int kSetWithinMs = 30000;
+constexpr int kPlantSetWithinMs = 30000;
 
 const std::regex kReadingPayload(
     R"re(\{"id":"([0-9a-f]{16})-([0-9]+)","meter":([0-9]+),"reading":"([^"]*)",)re"
@@ -153,7 +153,7 @@ TEST_F(PlantFeedEndToEnd, ASetArrivesAsItsSixteenReadingsAndItsDatabaseLine) {
   if (HasFatalFailure()) return;
   startSimulator(sim, {"--fast", "--silence", "400", "--sets", "1", "--seed", "31"});
   operate("1");
-  ASSERT_TRUE(waitWithEvents([&] { return station->form.ended(); }, kSetWithinMs));
+  ASSERT_TRUE(waitWithEvents([&] { return station->form.ended(); }, kPlantSetWithinMs));
   ASSERT_TRUE(received(17, 10000)) << MosquittoBroker::readAll(watcher->file());
   station.reset();  // the station's end: offline
 
@@ -177,14 +177,14 @@ TEST_F(PlantFeedEndToEnd, TheBrokerStoppedInTheMiddleOfASetAndStartedAgainMisses
   if (HasFatalFailure()) return;
   startSimulator(sim, {"--fast", "--silence", "400", "--sets", "2", "--seed", "32"});
   operate("2");
-  ASSERT_TRUE(received(5, kSetWithinMs));
+  ASSERT_TRUE(received(5, kPlantSetWithinMs));
   broker->stop();
   // Readings go on meanwhile, some seconds of them.
   const std::int64_t before = station->form.state().lineCount;
-  ASSERT_TRUE(
-      waitWithEvents([&] { return station->form.state().lineCount >= before + 6; }, kSetWithinMs));
+  ASSERT_TRUE(waitWithEvents([&] { return station->form.state().lineCount >= before + 6; },
+                             kPlantSetWithinMs));
   ASSERT_TRUE(broker->start()) << broker->log();
-  ASSERT_TRUE(waitWithEvents([&] { return station->form.ended(); }, 2 * kSetWithinMs));
+  ASSERT_TRUE(waitWithEvents([&] { return station->form.ended(); }, 2 * kPlantSetWithinMs));
   ASSERT_TRUE(received(34, 20000)) << MosquittoBroker::readAll(watcher->file());
 
   const std::vector<std::string> readings = sim.sent("reading");
@@ -218,7 +218,7 @@ TEST_F(PlantFeedEndToEnd, AStationKilledWithMessagesWaitingHasThemSentByItsResum
         .entryList({QStringLiteral("*.msg")}, QDir::Files, QDir::Name);
   };
   ASSERT_TRUE(waitWithEvents([&] { return waitingFiles().size() >= 6 || !runner.running(); },
-                             kSetWithinMs));
+                             kPlantSetWithinMs));
   ASSERT_TRUE(runner.running()) << runner.errors();
   runner.killHard();
   const QStringList kept = waitingFiles();
@@ -234,7 +234,7 @@ TEST_F(PlantFeedEndToEnd, AStationKilledWithMessagesWaitingHasThemSentByItsResum
   startSimulator(sim, {"--fast", "--silence", "400", "--sets", "2", "--seed", "34"}, "second.log");
   ProgramProcess resumed;
   ASSERT_TRUE(resumed.start(QStringLiteral(METERSTATION_PATH), {"--resume"}));
-  ASSERT_TRUE(resumed.process.waitForFinished(3 * kSetWithinMs)) << resumed.errors();
+  ASSERT_TRUE(resumed.process.waitForFinished(3 * kPlantSetWithinMs)) << resumed.errors();
   EXPECT_EQ(resumed.process.exitCode(), 0) << resumed.errors();
 
   // The killed run's messages first, as they were kept, then the resumed

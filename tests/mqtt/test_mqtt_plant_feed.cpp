@@ -19,7 +19,7 @@ namespace {
 
 using testsupport::waitUntil;
 
-class PlantFeed : public ::testing::Test {
+class FeedOverFakeLinks : public ::testing::Test {
  protected:
   static PlantOptions broker() {
     PlantOptions options;
@@ -75,7 +75,7 @@ class PlantFeed : public ::testing::Test {
   std::unique_ptr<MqttPlantFeed> feed;
 };
 
-TEST_F(PlantFeed, SendsInOrderAndANewLinkSendsAgainFromTheOldestNotAcknowledged) {
+TEST_F(FeedOverFakeLinks, SendsInOrderAndANewLinkSendsAgainFromTheOldestNotAcknowledged) {
   make();
   publish({"m1", "m2", "m3", "m4", "m5"});
   ASSERT_TRUE(eventually([&] { return stored() == 5; }));
@@ -110,7 +110,7 @@ TEST_F(PlantFeed, SendsInOrderAndANewLinkSendsAgainFromTheOldestNotAcknowledged)
   EXPECT_EQ(noticesWith("is back; "), 1U);
 }
 
-TEST_F(PlantFeed, TheBoundIsSaidOnceAndWhatItLeftOutIsCountedWhenThereIsRoomAgain) {
+TEST_F(FeedOverFakeLinks, TheBoundIsSaidOnceAndWhatItLeftOutIsCountedWhenThereIsRoomAgain) {
   PlantOptions options = broker();
   options.maxWaiting = 3;
   make(options);
@@ -128,7 +128,7 @@ TEST_F(PlantFeed, TheBoundIsSaidOnceAndWhatItLeftOutIsCountedWhenThereIsRoomAgai
   ASSERT_TRUE(eventually([&] { return noticesWith("2 messages were not kept") == 1; }));
 }
 
-TEST_F(PlantFeed, OptionsThatCannotWorkAreSaidAndNothingConnectsButTheMessagesAreKept) {
+TEST_F(FeedOverFakeLinks, OptionsThatCannotWorkAreSaidAndNothingConnectsButTheMessagesAreKept) {
   PlantOptions options = broker();
   options.url = "ftp://broker.site";
   options.user = "op";
@@ -143,7 +143,7 @@ TEST_F(PlantFeed, OptionsThatCannotWorkAreSaidAndNothingConnectsButTheMessagesAr
   EXPECT_EQ(links.made(), 0U);
 }
 
-TEST_F(PlantFeed, AFailingDiskKeepsTheMessagesInMemoryAndSaysSoUntilItWritesAgain) {
+TEST_F(FeedOverFakeLinks, AFailingDiskKeepsTheMessagesInMemoryAndSaysSoUntilItWritesAgain) {
   make();
   feed->stationChosen("s");
   ASSERT_TRUE(eventually([&] { return links.made() == 1; }));
@@ -161,7 +161,7 @@ TEST_F(PlantFeed, AFailingDiskKeepsTheMessagesInMemoryAndSaysSoUntilItWritesAgai
   ASSERT_TRUE(eventually([&] { return stored() == 0 && feed->waiting() == 0; }));
 }
 
-TEST_F(PlantFeed, ARefusedLoginIsSaidOnceAndTriedAgain) {
+TEST_F(FeedOverFakeLinks, ARefusedLoginIsSaidOnceAndTriedAgain) {
   PlantOptions options = broker();
   options.user = "op";
   make(options);
@@ -178,7 +178,7 @@ TEST_F(PlantFeed, ARefusedLoginIsSaidOnceAndTriedAgain) {
   ASSERT_TRUE(eventually([&] { return links.payloads(3).size() == 1; }));
 }
 
-TEST_F(PlantFeed, TheMessagesOfARunThatIsGoneGoFirstAndThoseOfARunningOneStay) {
+TEST_F(FeedOverFakeLinks, TheMessagesOfARunThatIsGoneGoFirstAndThoseOfARunningOneStay) {
   files.inner.files[dir() + "/00000000100-77-000000000001.msg"] = "old/topic\nold1";
   files.inner.files[dir() + "/00000000100-77-000000000002.msg"] = "old/topic\nold2";
   files.inner.files[dir() + "/00000000100-77.lock"] = "77";
@@ -204,7 +204,7 @@ TEST_F(PlantFeed, TheMessagesOfARunThatIsGoneGoFirstAndThoseOfARunningOneStay) {
   EXPECT_TRUE(there("00000000200-88-000000000001.msg"));
 }
 
-TEST_F(PlantFeed, AnotherStationSaysOfflineForTheFirstAndConnectsAsItself) {
+TEST_F(FeedOverFakeLinks, AnotherStationSaysOfflineForTheFirstAndConnectsAsItself) {
   make();
   feed->stationChosen("qN07");
   ASSERT_TRUE(eventually([&] { return links.made() == 1; }));
