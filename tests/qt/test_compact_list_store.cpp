@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/mapped_text_file.h"
 #include "platform/lists/compact_list_store.h"
+#include "platform/posix/mapped_text_file.h"
 #include "sanitizer_build.h"
 #include "support/scratch_dir.h"
 
