@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/framing_count.h"
 #include "bench/station_rig.h"
 
 using namespace meterstation;
@@ -35,27 +36,6 @@ FileSystemCalls slowSyncs(int ms) {
   calls.fsync = slow(calls.fsync);
   calls.fdatasync = slow(calls.fdatasync);
   return calls;
-}
-
-struct Framing {
-  int whole = 0;
-  int merged = 0;  // inputs that held more than one reading
-  int split = 0;   // inputs that held less than one
-};
-
-Framing framingOf(const std::vector<std::string>& inputs, int readings) {
-  Framing f;
-  for (std::size_t i = 1; i < inputs.size() && i <= static_cast<std::size_t>(readings); ++i) {
-    const std::size_t size = inputs[i].size();
-    if (size == 42 && inputs[i].ends_with("\r\n")) {
-      ++f.whole;
-    } else if (size > 42) {
-      ++f.merged;
-    } else {
-      ++f.split;
-    }
-  }
-  return f;
 }
 
 }  // namespace

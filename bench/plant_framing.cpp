@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/framing_count.h"
 #include "bench/station_rig.h"
 #include "platform/mqtt/mqtt_plant_feed.h"
 
@@ -52,27 +53,6 @@ class BlackHole {
   int fd_ = -1;
   int port_ = 0;
 };
-
-struct Framing {
-  int whole = 0;
-  int merged = 0;
-  int split = 0;
-};
-
-Framing framingOf(const std::vector<std::string>& inputs, int readings) {
-  Framing f;
-  for (std::size_t i = 1; i < inputs.size() && i <= static_cast<std::size_t>(readings); ++i) {
-    const std::size_t size = inputs[i].size();
-    if (size == 42 && inputs[i].ends_with("\r\n")) {
-      ++f.whole;
-    } else if (size > 42) {
-      ++f.merged;
-    } else {
-      ++f.split;
-    }
-  }
-  return f;
-}
 
 // The feed of a station started with --mqtt, its messages kept in a
 // directory of the bench's own.
