@@ -63,7 +63,8 @@ HFONT makeFont(int dpiY) {
   return CreateFontIndirectW(&face);
 }
 
-int rowHeightOf(HFONT font) {
+// The face's measures on the screen; zeros when there is no screen.
+TEXTMETRICW metricsOf(HFONT font) {
   TEXTMETRICW metrics{};
   if (HDC screen = GetDC(nullptr); screen != nullptr) {
     const HGDIOBJ previous = SelectObject(screen, font);
@@ -71,8 +72,10 @@ int rowHeightOf(HFONT font) {
     SelectObject(screen, previous);
     ReleaseDC(nullptr, screen);
   }
-  return std::max<int>(1, metrics.tmHeight);
+  return metrics;
 }
+
+int rowHeightOf(HFONT font) { return std::max<int>(1, metricsOf(font).tmHeight); }
 
 struct ControlClass {
   const wchar_t* name;
@@ -157,16 +160,7 @@ int captionWidth(HWND control, HFONT font) {
   return size.cx;
 }
 
-int averageWidth(HFONT font) {
-  TEXTMETRICW metrics{};
-  if (HDC screen = GetDC(nullptr); screen != nullptr) {
-    const HGDIOBJ previous = SelectObject(screen, font);
-    GetTextMetricsW(screen, &metrics);
-    SelectObject(screen, previous);
-    ReleaseDC(nullptr, screen);
-  }
-  return metrics.tmAveCharWidth;
-}
+int averageWidth(HFONT font) { return metricsOf(font).tmAveCharWidth; }
 
 // The face with its letters narrowed just enough for the control's
 // caption to fit the width; null when even half as wide they do not.
